@@ -1,0 +1,53 @@
+#pragma once
+#include <memory>
+
+// Where a context draws. On Windows a window's device context whose pixel
+// format is already set; under EGL a pbuffer of the given size.
+struct GLTarget {
+    void* deviceContext = nullptr;  // HDC, Windows only
+    int width = 1;                  // pbuffer size, EGL only
+    int height = 1;
+};
+
+// One OpenGL 1.1 (compatibility) rendering context. A context created with
+// another one to share with sees the same texture names.
+class GLContext {
+public:
+    struct Impl;
+
+    // Null when the platform refuses the context.
+    static std::unique_ptr<GLContext> create(const GLTarget& target,
+                                             const GLContext* shareWith = nullptr);
+    ~GLContext();
+    GLContext(const GLContext&) = delete;
+    GLContext& operator=(const GLContext&) = delete;
+
+    // Binds this context and its drawable to the calling thread.
+    bool makeCurrent();
+    // Leaves the calling thread without a current context.
+    static void releaseCurrent();
+    void swapBuffers();
+
+private:
+    explicit GLContext(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// A small drawable of its own for contexts that draw off screen: a window
+// with a plain RGBA double-buffered pixel format on Windows, nothing but a
+// size under EGL. Used by tests and tools that have no saver window.
+class GLOffscreenTarget {
+public:
+    GLOffscreenTarget(int width, int height);
+    ~GLOffscreenTarget();
+    GLOffscreenTarget(const GLOffscreenTarget&) = delete;
+    GLOffscreenTarget& operator=(const GLOffscreenTarget&) = delete;
+
+    bool valid() const { return valid_; }
+    GLTarget target() const { return target_; }
+
+private:
+    GLTarget target_;
+    void* window_ = nullptr;  // HWND, Windows only
+    bool valid_ = false;
+};
