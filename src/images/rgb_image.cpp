@@ -1,0 +1,22 @@
+#include "images/rgb_image.h"
+
+#include <cstdlib>
+
+RGBImage::~RGBImage() { std::free(pixels); }
+
+bool imageSizeAcceptable(std::int64_t width, std::int64_t height) {
+    if (width <= 0 || height <= 0) return false;
+    if (width > kMaxImagePixels || height > kMaxImagePixels) return false;
+    return width * height <= kMaxImagePixels;
+}
+
+std::unique_ptr<RGBImage> makeRGBImage(std::int64_t width, std::int64_t height) {
+    if (!imageSizeAcceptable(width, height)) return nullptr;
+    auto image = std::make_unique<RGBImage>();
+    image->pixels = static_cast<unsigned char*>(
+        std::malloc(static_cast<std::size_t>(width * height * 3)));
+    if (!image->pixels) return nullptr;
+    image->width = static_cast<std::int32_t>(width);
+    image->height = static_cast<std::int32_t>(height);
+    return image;
+}
