@@ -7,6 +7,7 @@ class SynchronizedObject {
 public:
     void lock() { mutex_.lock(); }
     void unlock() { mutex_.unlock(); }
+    bool tryLock() { return mutex_.try_lock(); }
 
 private:
     std::mutex mutex_;

@@ -1,14 +1,51 @@
 #include "settings/settings.h"
 
-// Placeholder until the registry store lands: defaults only.
+#include "platform/gl.h"
+
+#include <algorithm>
+#include <iterator>
+
 Settings theSettings;
 
-Settings::Settings() = default;
+Settings::Settings() {
+    setDefaults();
+}
+
 Settings::~Settings() = default;
-void Settings::setDefaults() {}
-void Settings::load() { setDefaults(); }
-void Settings::save() {}
-void Settings::queryMaxTextureSize() {}
+
+void Settings::setDefaults() {
+    scandirChunkSize = 666;
+    multimon = false;
+    texDim = 0;
+    secondsPerImage.store(17.0f, std::memory_order_relaxed);
+    secondsPerImageSigma = 1.0f;
+    fadeMean = 3.0f;
+    fadeSigma = 0.1f;
+    x0Mean = 0.0f;
+    y0Mean = 0.0f;
+    z0Mean = -0.8f;
+    x0Sigma = 0.2f;
+    y0Sigma = 0.15f;
+    z0Sigma = 0.03f;
+    x1Mean = 0.0f;
+    y1Mean = 0.0f;
+    z1Mean = -1.0f;
+    x1Sigma = 0.01f;
+    y1Sigma = 0.01f;
+    z1Sigma = 0.01f;
+}
+
+void Settings::queryMaxTextureSize() {
+    // Stays 0 if the query fails, e.g. without a current context.
+    GLint size = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+    maxTextureSize = size;
+}
+
 std::int32_t Settings::textureLimit() const {
-    return texDim > 0 && texDim < 5 ? textureSizeChoices[texDim] : maxTextureSize;
+    // An index no table entry belongs to (only a hand-edited registry makes
+    // one) means the driver's maximum, like 0.
+    const bool chosen = texDim > 0 && texDim < static_cast<std::int32_t>(std::size(textureSizeChoices));
+    if (chosen) return textureSizeChoices[texDim];
+    return std::min(maxTextureSize, largestTextureEdge);
 }

@@ -9,43 +9,58 @@ inline constexpr std::int32_t textureSizeChoices[5] = {0, 2048, 1024, 512, 256};
 
 // The saver's whole configuration, kept under HKEY_CURRENT_USER in
 // "Software\Glimmora". One instance, `theSettings`, lives for the process.
+// It has no lock: everything but `secondsPerImage` is written on the main
+// thread only, before loader threads start or after they have stopped.
 class Settings {
 public:
+    // The registry key, relative to HKEY_CURRENT_USER.
+    static constexpr const char* registryKey = "Software\\Glimmora";
+    // Neither the driver nor the texture code is trusted with edges beyond
+    // this, whatever GL_MAX_TEXTURE_SIZE claims.
+    static constexpr std::int32_t largestTextureEdge = 4096;
+
+    // Starts with the defaults, an empty list and no dialog.
     Settings();
     ~Settings();
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
 
+    // Every stored field but the directory list back to its default.
     void setDefaults();
+    // Defaults, then whatever the registry holds; directories are appended.
     void load();
+    // Writes every stored field; silently does nothing without access.
     void save();
     // Needs a current OpenGL context.
     void queryMaxTextureSize();
+    // The largest texture edge to use: the chosen size, or the driver's
+    // maximum (capped at largestTextureEdge) for "Driver Maximum".
     std::int32_t textureLimit() const;
 
     std::vector<std::string> directories;
-    std::int32_t scandirChunkSize = 666;
-    bool multimon = false;
+    std::int32_t scandirChunkSize;
+    bool multimon;
     std::int32_t maxTextureSize = 0;
-    // Raised in memory by the frame loop while loader threads read it.
-    std::atomic<float> secondsPerImage{17.0f};
-    float secondsPerImageSigma = 1.0f;
-    float fadeMean = 3.0f;
-    float fadeSigma = 0.1f;
-    float x0Mean = 0.0f;
-    float y0Mean = 0.0f;
-    float z0Mean = -0.8f;
-    float x0Sigma = 0.2f;
-    float y0Sigma = 0.15f;
-    float z0Sigma = 0.03f;
-    float x1Mean = 0.0f;
-    float y1Mean = 0.0f;
-    float z1Mean = -1.0f;
-    float x1Sigma = 0.01f;
-    float y1Sigma = 0.01f;
-    float z1Sigma = 0.01f;
+    // Raised in memory by the frame loop while loader threads read it;
+    // relaxed loads and stores are enough.
+    std::atomic<float> secondsPerImage;
+    float secondsPerImageSigma;
+    float fadeMean;
+    float fadeSigma;
+    float x0Mean;
+    float y0Mean;
+    float z0Mean;
+    float x0Sigma;
+    float y0Sigma;
+    float z0Sigma;
+    float x1Mean;
+    float y1Mean;
+    float z1Mean;
+    float x1Sigma;
+    float y1Sigma;
+    float z1Sigma;
     void* dialogWindow = nullptr;  // HWND of the open configuration dialog
-    std::int32_t texDim = 0;
+    std::int32_t texDim;           // index into textureSizeChoices
 };
 
 extern Settings theSettings;

@@ -1,0 +1,361 @@
+#!/usr/bin/env bash
+# Prepares a Debian 12 machine for both builds of Glimmora: the Debian
+# packages of the native and the cross build, and the image codecs
+# cross-built as static mingw-w64 libraries into a cache outside the work
+# tree (GLIMMORA_WIN_DEPS, default /var/cache/glimmora/mingw64).
+#
+# Run as root. Safe to re-run: a warm run only checks what is there and does
+# no network work; a library whose build failed half way is rebuilt from a
+# fresh source tree.
+set -euo pipefail
+
+CACHE_ROOT=/var/cache/glimmora
+PREFIX=${GLIMMORA_WIN_DEPS:-$CACHE_ROOT/mingw64}
+SRC_ROOT=${GLIMMORA_WIN_SRC:-$CACHE_ROOT/src}
+STAMPS=$PREFIX/share/glimmora-stamps
+TRIPLET=x86_64-w64-mingw32
+SYSROOT=/usr/$TRIPLET
+JOBS=$(nproc)
+DEB_SRC_FILE=/etc/apt/sources.list.d/glimmora-deb-src.sources
+DEB_SRC_LIST=/etc/apt/sources.list.d/glimmora-deb-src.list
+
+PACKAGES=(
+  # both builds
+  cmake ninja-build g++ pkg-config make
+  # cross compilers (posix threads) and the Windows zlib
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+  binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libz-mingw-w64-dev
+  # running the Windows build
+  wine wine64 xvfb xauth
+  # native OpenGL through EGL on Mesa
+  libegl-dev libegl-mesa0 libgl1-mesa-dri libglu1-mesa-dev libglx-mesa0
+  # native codecs
+  libtiff-dev libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev libgif-dev
+  libstb-dev zlib1g-dev
+  # tests, benchmarks, fuzzing
+  libgtest-dev googletest libbenchmark-dev clang lld libclang-rt-14-dev
+  # cross-building the codecs from Debian's source packages
+  nasm dpkg-dev xz-utils autoconf automake libtool
+)
+
+log() { printf '[setup %(%H:%M:%S)T] %s\n' -1 "$*" >&2; }
+die() { printf '[setup] ERROR: %s\n' "$*" >&2; exit 1; }
+
+[[ $EUID -eq 0 ]] || die "must run as root"
+
+mkdir -p "$CACHE_ROOT" "$SRC_ROOT" "$PREFIX" "$STAMPS"
+# Two runs at once would build into the same directories.
+exec 9>"$CACHE_ROOT/.setup.lock"
+flock 9
+
+apt_updated=0
+apt_update() {
+  log "apt-get update"
+  apt-get update -q >/dev/null || die "apt-get update failed"
+  apt_updated=1
+}
+
+# --- Debian packages --------------------------------------------------------
+
+missing_packages() {
+  local installed
+  installed=$(dpkg-query -W -f='${Package} ${db:Status-Status}\n' "${PACKAGES[@]}" 2>/dev/null || true)
+  local p
+  for p in "${PACKAGES[@]}"; do
+    grep -qx "$p installed" <<<"$installed" || printf '%s\n' "$p"
+  done
+}
+
+install_packages() {
+  local missing
+  mapfile -t missing < <(missing_packages)
+  if ((${#missing[@]} == 0)); then
+    log "packages: all ${#PACKAGES[@]} installed"
+    return
+  fi
+  log "packages: installing ${missing[*]}"
+  ((apt_updated)) || apt_update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" \
+    || die "apt-get install failed"
+}
+
+# --- source package entries ---------------------------------------------------
+
+# Writes deb-src twins of this machine's own Debian entries (those whose
+# suites belong to this release), so that apt-get source uses the same
+# archive as the binary packages. Third-party repositories rarely publish
+# sources and are left out.
+derive_deb_src() {
+  local codename
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [[ -n $codename ]] || die "cannot tell the Debian release from /etc/os-release"
+
+  local sources=() lists=() f
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [[ -f $f && $f != "$DEB_SRC_FILE" && $f != *.disabled-by-farm ]] && sources+=("$f")
+  done
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [[ -f $f && $f != "$DEB_SRC_LIST" && $f != *.disabled-by-farm ]] && lists+=("$f")
+  done
+
+  local stanzas=""
+  if ((${#sources[@]})); then
+    stanzas=$(awk -v codename="$codename" '
+      function flush(   i, n, s, keep) {
+        if (types ~ /(^| )deb( |$)/ && types !~ /deb-src/ && enabled !~ /^[Nn]/) {
+          n = split(suites, s, " ")
+          for (i = 1; i <= n; i++) if (s[i] ~ ("^" codename "(-|$)")) keep = 1
+          if (keep) {
+            printf "%sTypes: deb-src\n%s", (printed++ ? "\n" : ""), body
+          }
+        }
+        types = suites = body = enabled = ""
+      }
+      /^[ \t]*#/ { next }
+      /^[ \t]*$/ { flush(); next }
+      {
+        if (match($0, /^[A-Za-z-]+:/)) {
+          key = tolower(substr($0, 1, RLENGTH - 1))
+          val = substr($0, RLENGTH + 1); gsub(/^[ \t]+|[ \t]+$/, "", val)
+          if (key == "types") { types = val; next }
+          if (key == "suites") suites = val
+          if (key == "enabled") enabled = val
+        }
+        body = body $0 "\n"
+      }
+      END { flush() }
+    ' "${sources[@]}")
+  fi
+
+  local lines=""
+  if ((${#lists[@]})); then
+    lines=$(awk -v codename="$codename" '
+      $1 == "deb" {
+        i = 2
+        if ($2 ~ /^\[/) { while (i <= NF && $i !~ /\]$/) i++; i++ }
+        if ($(i + 1) ~ ("^" codename "(-|$)")) { $1 = "deb-src"; print }
+      }
+    ' "${lists[@]}")
+  fi
+
+  [[ -n $stanzas || -n $lines ]] || die "no Debian entry in this machine's apt sources to derive deb-src from"
+
+  local changed=0
+  update_file "$DEB_SRC_FILE" "$stanzas" && changed=1
+  update_file "$DEB_SRC_LIST" "$lines" && changed=1
+  if ((changed)); then
+    log "deb-src entries written"
+    apt_update
+  fi
+}
+
+# Writes $2 (plus a header) to $1 when it differs; removes $1 when $2 is
+# empty. Returns 0 when the file changed.
+update_file() {
+  local file=$1 content=$2 want
+  if [[ -z $content ]]; then
+    [[ -e $file ]] || return 1
+    rm -f "$file"
+    return 0
+  fi
+  want="# Generated by Glimmora's scripts/setup.sh from this machine's binary entries.
+$content"
+  if [[ -f $file ]] && [[ "$(cat "$file")" == "$want" ]]; then
+    return 1
+  fi
+  printf '%s\n' "$want" >"$file"
+  return 0
+}
+
+# --- codec builds ----------------------------------------------------------
+
+# Versions of source package $1 that apt knows, newest first. The installed
+# -dev packages may be older than what the archive carries, and a mirror may
+# list a revision it does not serve yet, so each is tried in turn.
+source_versions() {
+  apt-cache showsrc --only-source "$1" 2>/dev/null | sed -n 's/^Version: //p' \
+    | sort -u | sort_versions_desc
+}
+
+sort_versions_desc() {
+  local sorted=() v i
+  while read -r v; do
+    for ((i = ${#sorted[@]}; i > 0; i--)); do
+      dpkg --compare-versions "${sorted[i - 1]}" ge "$v" && break
+      sorted[i]=${sorted[i - 1]}
+    done
+    sorted[i]=$v
+  done
+  ((${#sorted[@]})) && printf '%s\n' "${sorted[@]}"
+  return 0
+}
+
+sources_ready=0
+ensure_sources() {
+  ((sources_ready)) && return
+  derive_deb_src
+  sources_ready=1
+}
+
+# Downloads source package $1 (kept for re-runs) at the newest version the
+# archive serves and prints that version.
+fetch_source() {
+  local pkg=$1 dl=$SRC_ROOT/downloads versions=() ver
+  mkdir -p "$dl"
+  mapfile -t versions < <(source_versions "$pkg")
+  if ((${#versions[@]} == 0 && !apt_updated)); then
+    apt_update
+    mapfile -t versions < <(source_versions "$pkg")
+  fi
+  ((${#versions[@]})) || die "no source package $pkg in the apt sources"
+  # apt drops privileges to _apt for downloads when it can write here.
+  id _apt >/dev/null 2>&1 && chown _apt "$dl"
+  for ver in "${versions[@]}"; do
+    if [[ -f $dl/${pkg}_${ver#*:}.dsc ]]; then
+      printf '%s\n' "$ver"
+      return
+    fi
+    log "$pkg: apt-get source $pkg=$ver"
+    if (cd "$dl" && apt-get source -q --download-only "$pkg=$ver" >/dev/null 2>&1); then
+      printf '%s\n' "$ver"
+      return
+    fi
+    log "$pkg: $ver not available, trying an older revision"
+  done
+  die "apt-get source $pkg failed for every version (${versions[*]})"
+}
+
+# Unpacks the downloaded source package $1 at version $2 into a fresh $3.
+unpack_source() {
+  local dsc=$SRC_ROOT/downloads/${1}_${2#*:}.dsc
+  rm -rf "$3"
+  dpkg-source -q -x "$dsc" "$3" >/dev/null 2>&1 || die "unpacking $dsc failed"
+}
+
+# Toolchain for the codecs' own CMake builds: the posix-threads compilers,
+# looking only into the cache prefix and the mingw sysroot.
+write_toolchain() {
+  TOOLCHAIN=$SRC_ROOT/mingw64-toolchain.cmake
+  cat >"$TOOLCHAIN.new" <<EOF
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+set(CMAKE_C_COMPILER $TRIPLET-gcc-posix)
+set(CMAKE_CXX_COMPILER $TRIPLET-g++-posix)
+set(CMAKE_RC_COMPILER $TRIPLET-windres)
+set(CMAKE_FIND_ROOT_PATH $PREFIX $SYSROOT)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+EOF
+  mv "$TOOLCHAIN.new" "$TOOLCHAIN"
+}
+
+# Configures, builds and installs the CMake project in $1 from build dir $2.
+cmake_build() {
+  local src=$1 build=$2
+  shift 2
+  cmake -S "$src" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$PREFIX" \
+    -DCMAKE_INSTALL_LIBDIR=lib \
+    -DCMAKE_INSTALL_INCLUDEDIR=include \
+    -DBUILD_SHARED_LIBS=OFF \
+    "$@"
+  cmake --build "$build" -j "$JOBS"
+  cmake --install "$build"
+}
+
+build_libjpeg_turbo() {
+  cmake_build "$1" "$2" \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
+    -DWITH_TURBOJPEG=ON -DWITH_JAVA=OFF \
+    -DWITH_SIMD=ON -DREQUIRE_SIMD=ON \
+    -DCMAKE_ASM_NASM_COMPILER=nasm
+}
+
+build_libpng() {
+  cmake_build "$1" "$2" \
+    -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DSKIP_INSTALL_PROGRAMS=ON \
+    -DZLIB_LIBRARY="$SYSROOT/lib/libz.a" -DZLIB_INCLUDE_DIR="$SYSROOT/include"
+}
+
+# giflib builds with a plain Makefile meant for the host; only its library
+# objects are needed, compiled here directly with the cross compiler.
+build_giflib() {
+  local src=$1 build=$2 objs=() f
+  local sources
+  sources=$(sed -n 's/^SOURCES[ \t]*=[ \t]*//p' "$src/Makefile")
+  [[ -n $sources ]] || { echo "no SOURCES list in $src/Makefile"; return 1; }
+  mkdir -p "$build"
+  for f in $sources; do objs+=("$build/${f%.c}.o"); done
+  # shellcheck disable=SC2086
+  printf '%s\n' $sources | xargs -P "$JOBS" -I{} \
+    sh -c 'exec "$0" -O2 -Wall -c "$1/$2" -o "$3/$(basename "$2" .c).o"' \
+    "$TRIPLET-gcc-posix" "$src" {} "$build"
+  rm -f "$build/libgif.a"
+  "$TRIPLET-ar" rcs "$build/libgif.a" "${objs[@]}"
+  install -d "$PREFIX/include" "$PREFIX/lib"
+  install -m 644 "$src/gif_lib.h" "$PREFIX/include/"
+  install -m 644 "$build/libgif.a" "$PREFIX/lib/"
+}
+
+build_tiff() {
+  cmake_build "$1" "$2" \
+    -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF \
+    -Dtiff-deprecated=OFF -Dcxx=OFF \
+    -Dzlib=ON -Dpixarlog=ON -Djpeg=ON -Dold-jpeg=ON -Dlogluv=ON \
+    -Djpeg12=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Djbig=OFF -Dlerc=OFF \
+    -Dlibdeflate=OFF \
+    -DZLIB_LIBRARY="$SYSROOT/lib/libz.a" -DZLIB_INCLUDE_DIR="$SYSROOT/include" \
+    -DJPEG_LIBRARY="$PREFIX/lib/libjpeg.a" -DJPEG_INCLUDE_DIR="$PREFIX/include" \
+    -DCMAKE_DISABLE_FIND_PACKAGE_OpenGL=ON -DCMAKE_DISABLE_FIND_PACKAGE_GLUT=ON
+}
+
+# build_codec NAME SOURCE-PACKAGE BUILD-FUNCTION
+build_codec() {
+  local name=$1 srcpkg=$2 fn=$3 ver
+  if [[ -f $STAMPS/$name ]]; then
+    log "$name: $(cat "$STAMPS/$name") already built"
+    return
+  fi
+  local dir=$SRC_ROOT/$name start=$SECONDS
+  ensure_sources
+  ver=$(fetch_source "$srcpkg")
+  log "$name: building $srcpkg $ver"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  unpack_source "$srcpkg" "$ver" "$dir/src"
+  # In the background rather than under "if", where bash would ignore
+  # errexit and carry on past a failed step.
+  local rc=0
+  ("$fn" "$dir/src" "$dir/build") >"$dir/build.log" 2>&1 &
+  wait $! || rc=$?
+  if ((rc != 0)); then
+    tail -n 40 "$dir/build.log" >&2
+    die "$name: build failed, full log in $dir/build.log"
+  fi
+  printf '%s\n' "$ver" >"$STAMPS/$name"
+  log "$name: done in $((SECONDS - start)) s"
+}
+
+check_zlib() {
+  [[ -f $SYSROOT/lib/libz.a && -f $SYSROOT/include/zlib.h ]] \
+    || die "libz-mingw-w64-dev did not provide $SYSROOT/lib/libz.a"
+  log "zlib: $(dpkg-query -W -f='${Version}' libz-mingw-w64-dev) from libz-mingw-w64-dev"
+}
+
+# --- main ------------------------------------------------------------------
+
+total_start=$SECONDS
+install_packages
+check_zlib
+write_toolchain
+build_codec libjpeg-turbo libjpeg-turbo build_libjpeg_turbo
+build_codec libpng libpng1.6 build_libpng
+build_codec giflib giflib build_giflib
+build_codec tiff tiff build_tiff
+log "Windows codecs ready in $PREFIX ($((SECONDS - total_start)) s)"

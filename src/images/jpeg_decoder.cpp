@@ -1,0 +1,123 @@
+#include "images/jpeg_decoder.h"
+
+#include <turbojpeg.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "images/byte_order.h"
+
+namespace {
+
+class TurboDecompressor {
+public:
+    TurboDecompressor() : handle_(tjInitDecompress()) {}
+    ~TurboDecompressor() {
+        if (handle_) tjDestroy(handle_);
+    }
+    TurboDecompressor(const TurboDecompressor&) = delete;
+    TurboDecompressor& operator=(const TurboDecompressor&) = delete;
+
+    tjhandle get() const { return handle_; }
+
+private:
+    tjhandle handle_;
+};
+
+struct FreeDeleter {
+    void operator()(unsigned char* p) const { std::free(p); }
+};
+
+// libjpeg reports a cut-off file only as a warning and fills the missing
+// rows with grey; such a picture is refused. Other warnings (stray bytes
+// between markers and the like) leave a usable picture.
+bool decodeFailed(tjhandle handle, int status) {
+    if (status == 0) return false;
+    if (tjGetErrorCode(handle) != TJERR_WARNING) return true;
+    return std::strstr(tjGetErrorStr2(handle), "Premature end") != nullptr;
+}
+
+// Photoshop and most other writers that add an Adobe APP14 marker store
+// CMYK inverted (0 = full ink). Walks the markers before the first scan.
+bool hasAdobeMarker(const unsigned char* data, std::size_t size) {
+    std::size_t pos = 2;
+    while (pos + 4 <= size) {
+        if (data[pos] != 0xFF) return false;
+        const unsigned char marker = data[pos + 1];
+        if (marker == 0xFF) {  // fill byte
+            ++pos;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9) return false;  // start of scan, end of image
+        const std::size_t length = readBE16(data + pos + 2);
+        if (length < 2) return false;
+        if (marker == 0xEE && length >= 7 && pos + 4 + 5 <= size &&
+            std::memcmp(data + pos + 4, "Adobe", 5) == 0)
+            return true;
+        pos += 2 + length;
+    }
+    return false;
+}
+
+// Naive CMYK to RGB without a colour profile; good enough for a slideshow.
+void cmykToRgb(const unsigned char* cmyk, std::size_t pixels, bool inverted, unsigned char* rgb) {
+    for (std::size_t i = 0; i < pixels; ++i, cmyk += 4, rgb += 3) {
+        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        // Now 255 means no ink.
+        rgb[0] = static_cast<unsigned char>((c * k + 127) / 255);
+        rgb[1] = static_cast<unsigned char>((m * k + 127) / 255);
+        rgb[2] = static_cast<unsigned char>((y * k + 127) / 255);
+    }
+}
+
+constexpr int kFlags = TJFLAG_BOTTOMUP | TJFLAG_LIMITSCANS;
+
+std::unique_ptr<RGBImage> decodeCmyk(tjhandle handle, const unsigned char* data, std::size_t size,
+                                     std::unique_ptr<RGBImage> result) {
+    const std::size_t pixels = static_cast<std::size_t>(result->width) * result->height;
+    std::unique_ptr<unsigned char, FreeDeleter> cmyk(
+        static_cast<unsigned char*>(std::malloc(pixels * 4)));
+    if (!cmyk) return nullptr;
+    const int status = tjDecompress2(handle, data, static_cast<unsigned long>(size), cmyk.get(),
+                                     result->width, 0, result->height, TJPF_CMYK, kFlags);
+    if (decodeFailed(handle, status)) return nullptr;
+    cmykToRgb(cmyk.get(), pixels, hasAdobeMarker(data, size), result->pixels);
+    return result;
+}
+
+}  // namespace
+
+bool isJpeg(const unsigned char* data, std::size_t size) {
+    return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
+
+std::unique_ptr<RGBImage> decodeJpeg(const unsigned char* data, std::size_t size) {
+    if (!isJpeg(data, size)) return nullptr;
+    // TurboJPEG takes the size as unsigned long, 32 bits on Windows.
+    if (size > 0xFFFFFFFFu) return nullptr;
+    TurboDecompressor decompressor;
+    tjhandle handle = decompressor.get();
+    if (!handle) return nullptr;
+
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    if (tjDecompressHeader3(handle, data, static_cast<unsigned long>(size), &width, &height,
+                            &subsampling, &colourspace) != 0)
+        return nullptr;
+    auto result = makeRGBImage(width, height);
+    if (!result) return nullptr;
+
+    if (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK)
+        return decodeCmyk(handle, data, size, std::move(result));
+
+    // Straight into the picture's buffer, bottom row first: no second copy.
+    const int status = tjDecompress2(handle, data, static_cast<unsigned long>(size),
+                                     result->pixels, width, 0, height, TJPF_RGB, kFlags);
+    if (decodeFailed(handle, status)) return nullptr;
+    return result;
+}

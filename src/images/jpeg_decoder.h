@@ -1,0 +1,12 @@
+#pragma once
+#include <cstddef>
+#include <memory>
+
+#include "images/rgb_image.h"
+
+// True when the bytes begin with a JPEG start-of-image marker.
+bool isJpeg(const unsigned char* data, std::size_t size);
+
+// A JPEG file in memory as 8-bit RGB, bottom row first. Grey, CMYK and YCCK
+// files become RGB too. Null when it cannot be decoded or is cut short.
+std::unique_ptr<RGBImage> decodeJpeg(const unsigned char* data, std::size_t size);

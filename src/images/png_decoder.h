@@ -1,0 +1,12 @@
+#pragma once
+#include <cstddef>
+#include <memory>
+
+#include "images/rgb_image.h"
+
+// True when the bytes begin with the PNG signature.
+bool isPng(const unsigned char* data, std::size_t size);
+
+// A PNG file in memory as 8-bit RGB, bottom row first; alpha composited over
+// black. Null when it cannot be decoded.
+std::unique_ptr<RGBImage> decodePng(const unsigned char* data, std::size_t size);

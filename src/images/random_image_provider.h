@@ -1,0 +1,64 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "images/image_provider.h"
+#include "images/synchronized_object.h"
+#include "platform/directory_listing.h"
+
+// The slideshow's source of pictures: walks the configured directories and
+// all their subdirectories a chunk at a time, and serves the files found so
+// far in shuffled passes. Files that fail to decode are dropped for good;
+// with nothing usable left it serves the base class's checkerboard.
+// One provider is shared by every loader thread.
+class RandomImageProvider : public ImageProvider, public SynchronizedObject {
+public:
+    // Turns a file path into a picture, or null when it is not one.
+    using Decoder = std::function<std::unique_ptr<RGBImage>(const std::string& path)>;
+
+    // Lists the first chunk (theSettings.scandirChunkSize files) and shuffles
+    // it. The last directory of the list is walked first. An empty `decode`
+    // means loadImageFile.
+    explicit RandomImageProvider(const std::vector<std::string>& directories,
+                                 Decoder decode = loadImageFileDecoder());
+
+    // Never null. Decodes without holding the lock, so loaders decode in
+    // parallel.
+    std::unique_ptr<RGBImage> nextImage() override;
+
+    static Decoder loadImageFileDecoder();
+
+protected:
+    // A copy of the walk's state, taken under the lock, for tests and
+    // benchmarks.
+    struct Snapshot {
+        std::vector<std::string> pendingDirs;
+        std::string currentDir;
+        std::vector<std::string> files;
+        std::size_t cursor = 0;
+        bool listingOpen = false;
+    };
+    Snapshot snapshot();
+
+private:
+    // All of these run with the lock held.
+    void scanChunk(std::int32_t n);
+    void shuffleFiles();
+    bool walkFinished() const { return pendingDirs.empty() && !listing.isOpen(); }
+    // The path to decode next, or false when there is nothing to serve.
+    bool takeNextPath(std::string& path);
+
+    // Takes the lock itself.
+    void dropFile(const std::string& path);
+
+    const Decoder decoder;                  // immutable after construction
+    std::vector<std::string> pendingDirs;   // guarded by the provider's mutex; top is back()
+    std::string currentDir;                 // guarded by the provider's mutex
+    std::vector<std::string> files;         // guarded by the provider's mutex
+    std::size_t cursor = 0;                 // guarded by the provider's mutex; files.size() ends a pass
+    DirectoryListing listing;               // guarded by the provider's mutex; open on currentDir
+};

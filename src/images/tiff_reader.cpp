@@ -1,0 +1,260 @@
+#include "images/tiff_reader.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "platform/debug_output.h"
+
+namespace {
+
+// The widest scanline any acceptable picture can need: the most pixels in a
+// row, four samples of four bytes each. Anything larger is a corrupt file.
+constexpr std::uint64_t kMaxScanlineBytes = 16 * static_cast<std::uint64_t>(kMaxImagePixels);
+
+// Pixar's film codec is not built into libtiff; such files can still be
+// opened, and fail on their first row.
+constexpr std::uint16_t kCompressionPixarFilm = 32908;
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+void report(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    if (length >= 0) {
+        std::string text(static_cast<std::size_t>(length) + 1, '\0');
+        std::vsnprintf(text.data(), text.size(), format, again);
+        text.resize(static_cast<std::size_t>(length));
+        debugOutput(text.c_str());
+    }
+    va_end(again);
+}
+
+// libtiff's handlers print to the console or pop up a message box; the
+// saver reports nothing but its own lines. Setting them is process-wide, so
+// it is done once, before any file is opened.
+void silenceLibtiff() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        TIFFSetErrorHandler(nullptr);
+        TIFFSetWarningHandler(nullptr);
+    });
+}
+
+template <typename T>
+T fieldOr(TIFF* tif, std::uint32_t tag, T fallback) {
+    T value = fallback;
+    if (TIFFGetField(tif, tag, &value) != 1) return fallback;
+    return value;
+}
+
+struct SampleInfo {
+    std::int32_t inSampleBytes = 0;
+    TiffSampleKind kind = TiffSampleKind::unsignedInteger;
+};
+
+// Reads the sample format, forcing float delivery where the codec can give
+// it. False (after a message) when the samples cannot be converted.
+bool readSampleInfo(TIFF* tif, const char* path, SampleInfo& info) {
+    std::uint16_t bits = fieldOr<std::uint16_t>(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    std::uint16_t format = fieldOr<std::uint16_t>(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
+    const std::uint16_t compression =
+        fieldOr<std::uint16_t>(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    if (compression == COMPRESSION_PIXARLOG) {
+        // PixarLog stores companded values; asking for floats keeps all of
+        // their range instead of the codec's own 8-bit rendering.
+        bits = 32;
+        format = SAMPLEFORMAT_IEEEFP;
+        TIFFSetField(tif, TIFFTAG_PIXARLOGDATAFMT, PIXARLOGDATAFMT_FLOAT);
+    } else if (compression == kCompressionPixarFilm) {
+        bits = 32;
+        format = SAMPLEFORMAT_IEEEFP;
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 32);
+    }
+
+    if (format == SAMPLEFORMAT_UINT) {
+        switch (bits) {
+        case 8: info.inSampleBytes = 1; break;
+        case 16: info.inSampleBytes = 2; break;
+        case 32: info.inSampleBytes = 4; break;
+        default:
+            report("Glimmora: TIFF image %s unsupported; %d bit unsigned integer samples\n", path,
+                   static_cast<int>(bits));
+            return false;
+        }
+        info.kind = TiffSampleKind::unsignedInteger;
+        return true;
+    }
+    if (format == SAMPLEFORMAT_IEEEFP) {
+        if (bits != 32) {
+            report("Glimmora: TIFF image %s unsupported; %d bit float samples\n", path,
+                   static_cast<int>(bits));
+            return false;
+        }
+        info.inSampleBytes = 4;
+        info.kind = TiffSampleKind::ieeeFloat;
+        return true;
+    }
+    report("Glimmora: TIFF image %s unsupported; signed integer or 'void' samples\n", path);
+    return false;
+}
+
+// Fills layout, channels and pixelBytes from the file's sample count and
+// alpha flag. False (after a message) when there is nothing usable.
+bool readChannels(TIFF* tif, TiffReader& reader, std::uint16_t samplesPerPixel) {
+    if (samplesPerPixel == 0) {
+        report("Glimmora: TIFF image %s has no channels\n", reader.fileName);
+        return false;
+    }
+    // libtiff answers Matteing from ExtraSamples: 1 exactly when there is one
+    // extra sample and it is associated alpha.
+    const bool matteing = fieldOr<std::uint16_t>(tif, TIFFTAG_MATTEING, 0) != 0;
+    const int alpha = matteing ? 1 : 0;
+    int colours = samplesPerPixel - alpha;
+    int alphaCount = alpha;
+    if (colours == 4 && !matteing) {
+        colours = 3;
+        alphaCount = 1;
+    } else if (colours >= 4) {
+        report("Glimmora: TIFF image %s has more than 3 color channels\n", reader.fileName);
+        return false;
+    }
+    reader.layout = colours + 4 * alphaCount;
+    reader.channels = static_cast<std::uint8_t>(colours + alphaCount);
+    reader.pixelBytes = static_cast<std::uint8_t>(reader.sampleBytes * reader.channels);
+    return true;
+}
+
+}  // namespace
+
+void TiffCloser::operator()(tiff* handle) const { TIFFClose(handle); }
+
+bool openTiff(TiffReader& reader, int outputSampleBytes) {
+    closeTiff(reader);
+    reader.nextRow = 0;
+    if (!reader.fileName || outputSampleBytes != 1) return false;
+
+    silenceLibtiff();
+    TiffHandle handle(TIFFOpen(reader.fileName, "r"));
+    if (!handle) return false;
+    TIFF* tif = handle.get();
+
+    // What libtiff will write per scanline as the directory was read; the
+    // overrides below may change it, and the buffer must hold either.
+    const std::uint64_t libraryBytesBefore = TIFFScanlineSize64(tif);
+
+    SampleInfo sample;
+    if (!readSampleInfo(tif, reader.fileName, sample)) return false;
+
+    const std::uint32_t width = fieldOr<std::uint32_t>(tif, TIFFTAG_IMAGEWIDTH, 0);
+    const std::uint32_t height = fieldOr<std::uint32_t>(tif, TIFFTAG_IMAGELENGTH, 0);
+    reader.sampleBytes = static_cast<std::uint8_t>(outputSampleBytes);
+
+    const auto samplesPerPixel = fieldOr<std::uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    if (!readChannels(tif, reader, samplesPerPixel)) return false;
+
+    // Refused here, before the scanline is allocated, so that a corrupt
+    // size never costs memory.
+    if (!imageSizeAcceptable(width, height)) return false;
+    reader.width = static_cast<std::int32_t>(width);
+    reader.height = static_cast<std::int32_t>(height);
+
+    bool separatePlanes = false;
+    if (samplesPerPixel != 1)
+        separatePlanes =
+            fieldOr<std::uint16_t>(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) != PLANARCONFIG_CONTIG;
+
+    const std::uint64_t rowBytes = std::uint64_t{samplesPerPixel} *
+                                   static_cast<std::uint64_t>(sample.inSampleBytes) * width;
+    const std::uint64_t scanlineBytes =
+        std::max({rowBytes, libraryBytesBefore, static_cast<std::uint64_t>(TIFFScanlineSize64(tif))});
+    if (scanlineBytes == 0 || scanlineBytes > kMaxScanlineBytes) return false;
+
+    auto state = std::make_unique<TiffOpenState>();
+    state->scanline.reset(static_cast<unsigned char*>(std::malloc(scanlineBytes)));
+    if (!state->scanline) return false;
+    state->scanlineBytes = static_cast<std::size_t>(scanlineBytes);
+    state->tiff = std::move(handle);
+    state->inSampleBytes = sample.inSampleBytes;
+    state->sampleKind = sample.kind;
+    state->separatePlanes = separatePlanes;
+    reader.openState = std::move(state);
+    return true;
+}
+
+int readTiffRow(TiffReader& reader, unsigned char* out, std::int32_t row) {
+    TiffOpenState* state = reader.openState.get();
+    if (!state || !out || row < 0 || row >= reader.height) return -1;
+    TIFF* tif = state->tiff.get();
+    unsigned char* scanline = state->scanline.get();
+    const auto width = static_cast<std::size_t>(reader.width);
+    const std::uint16_t planes = state->separatePlanes ? reader.channels : 1;
+
+    // Compressed strips decode forward only, so rows that are not wanted are
+    // still read, in order.
+    for (; reader.nextRow < row; ++reader.nextRow)
+        for (std::uint16_t plane = 0; plane < planes; ++plane)
+            if (TIFFReadScanline(tif, scanline, static_cast<std::uint32_t>(reader.nextRow), plane) < 0) {
+                ++reader.nextRow;
+                return -1;
+            }
+
+    reader.nextRow = row + 1;
+    if (!state->separatePlanes) {
+        if (TIFFReadScanline(tif, scanline, static_cast<std::uint32_t>(row), 0) < 0) return -1;
+        convertSamples(reader.channels * width, state->inSampleBytes, scanline, out, 1,
+                       state->sampleKind);
+        return 0;
+    }
+    for (std::uint16_t plane = 0; plane < planes; ++plane) {
+        if (TIFFReadScanline(tif, scanline, static_cast<std::uint32_t>(row), plane) < 0) return -1;
+        convertSamples(width, state->inSampleBytes, scanline, out + plane * reader.sampleBytes,
+                       reader.pixelBytes, state->sampleKind);
+    }
+    return 0;
+}
+
+void closeTiff(TiffReader& reader) { reader.openState.reset(); }
+
+std::unique_ptr<RGBImage> loadTiff(const char* path) {
+    TiffReader reader;
+    reader.fileName = path;
+    if (!openTiff(reader, 1)) return nullptr;
+
+    const int colours = reader.layout & 3;
+    if (colours != 1 && colours != 3) return nullptr;
+
+    auto image = makeRGBImage(reader.width, reader.height);
+    if (!image) return nullptr;
+    const auto width = static_cast<std::size_t>(reader.width);
+    const std::size_t channels = reader.channels;
+    TiffBuffer rowBuffer(static_cast<unsigned char*>(std::malloc(channels * width)));
+    if (!rowBuffer) return nullptr;
+
+    for (std::int32_t i = 0; i < reader.height; ++i) {
+        if (readTiffRow(reader, rowBuffer.get(), i) != 0) return nullptr;
+        const unsigned char* source = rowBuffer.get();
+        unsigned char* target = image->row(reader.height - 1 - i);
+        if (colours == 3) {
+            for (std::size_t x = 0; x < width; ++x, source += channels, target += 3) {
+                target[0] = source[0];
+                target[1] = source[1];
+                target[2] = source[2];
+            }
+        } else {
+            for (std::size_t x = 0; x < width; ++x, source += channels, target += 3)
+                target[0] = target[1] = target[2] = source[0];
+        }
+    }
+    closeTiff(reader);
+    return image;
+}

@@ -1,0 +1,60 @@
+#pragma once
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+#include "images/rgb_image.h"
+#include "images/tiff_samples.h"
+
+struct tiff;  // libtiff's handle type, TIFF in tiffio.h
+
+struct TiffCloser {
+    void operator()(tiff* handle) const;
+};
+struct TiffFreeer {
+    void operator()(unsigned char* buffer) const { std::free(buffer); }
+};
+using TiffHandle = std::unique_ptr<tiff, TiffCloser>;
+using TiffBuffer = std::unique_ptr<unsigned char, TiffFreeer>;
+
+// What a TIFF file holds open while it is read; gone with its owner.
+struct TiffOpenState {
+    TiffHandle tiff;
+    std::int32_t inSampleBytes = 0;  // bytes per file sample: 1, 2 or 4
+    TiffSampleKind sampleKind = TiffSampleKind::unsignedInteger;
+    bool separatePlanes = false;     // each channel stored as its own plane
+    TiffBuffer scanline;             // one file scanline as libtiff delivers it
+    std::size_t scanlineBytes = 0;
+};
+
+// One TIFF file being read, a row at a time. Destroying it closes the file.
+struct TiffReader {
+    const char* fileName = nullptr;  // borrowed from the caller
+    std::uint8_t sampleBytes = 0;    // bytes per output sample
+    std::uint8_t pixelBytes = 0;     // sampleBytes x channels
+    std::uint8_t channels = 0;       // colour channels plus alpha
+    std::int32_t layout = 0;         // colour count in bits 0-1, alpha in bit 2
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::unique_ptr<TiffOpenState> openState;  // set between openTiff and closeTiff
+    std::int32_t nextRow = 0;  // next file row libtiff will be asked for
+};
+
+// Opens reader.fileName and fills in the other fields. Output samples are
+// always 8-bit, so `outputSampleBytes` must be 1. False when the file cannot
+// be read as a supported TIFF; unsupported sample formats and channel counts
+// are reported on the debugger output.
+bool openTiff(TiffReader& reader, int outputSampleBytes);
+
+// Converts file row `row` (0 is the top row) into `out`: width pixels of
+// pixelBytes bytes, channels interleaved whatever the file's planar layout.
+// Rows must be asked for in increasing order. 0 on success, -1 on failure.
+int readTiffRow(TiffReader& reader, unsigned char* out, std::int32_t row);
+
+// Closes the file and frees the scanline; does nothing when nothing is open.
+void closeTiff(TiffReader& reader);
+
+// Decodes the TIFF file at `path` into 8-bit RGB, bottom row first. Grey
+// files (one colour channel) and RGB files are accepted; alpha is dropped.
+// Null on any failure; nothing is left open or allocated.
+std::unique_ptr<RGBImage> loadTiff(const char* path);

@@ -1,0 +1,53 @@
+#include "platform/directory_listing.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+struct DirectoryListing::State {
+    DIR* dir = nullptr;
+
+    State() = default;
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+    ~State() {
+        if (dir) closedir(dir);
+    }
+};
+
+DirectoryListing::DirectoryListing() = default;
+DirectoryListing::~DirectoryListing() = default;
+
+bool DirectoryListing::open(const std::string& directoryPath) {
+    close();
+    auto state = std::make_unique<State>();
+    state->dir = opendir(directoryPath.c_str());
+    if (!state->dir) return false;
+    state_ = std::move(state);
+    return true;
+}
+
+bool DirectoryListing::next(DirectoryEntry& entry) {
+    if (!state_) return false;
+    const dirent* found = readdir(state_->dir);
+    if (!found) return false;
+    entry.name = found->d_name;
+    if (found->d_type == DT_UNKNOWN) {
+        // Some file systems leave the type out. AT_SYMLINK_NOFOLLOW keeps a
+        // link to a directory from being taken for the directory itself.
+        struct stat info {};
+        entry.isDirectory = fstatat(dirfd(state_->dir), found->d_name, &info,
+                                    AT_SYMLINK_NOFOLLOW) == 0 &&
+                            S_ISDIR(info.st_mode);
+    } else {
+        entry.isDirectory = found->d_type == DT_DIR;
+    }
+    return true;
+}
+
+void DirectoryListing::close() { state_.reset(); }
+
+std::string joinPath(const std::string& directory, const std::string& name) {
+    if (!directory.empty() && directory.back() == '/') return directory + name;
+    return directory + '/' + name;
+}

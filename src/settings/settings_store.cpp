@@ -1,0 +1,157 @@
+// Loading and saving the settings in the registry key.
+#include "settings/settings.h"
+
+#include "platform/registry_key.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+constexpr std::size_t dwordBytes = 4;
+// A directory path is read into MAX_PATH bytes, a float's text into 256.
+constexpr std::size_t directoryBytes = 260;
+constexpr std::size_t floatTextBytes = 256;
+// A hand-edited "DirCount" may be huge while only a few values exist. No
+// real list comes near this many entries, holes included, so numbers above
+// it are neither read nor deleted; otherwise load or save would spend
+// minutes asking for two billion values one by one.
+constexpr std::int32_t lastDirectoryNumber = 10000;
+
+// The floats after secondsPerImage (an atomic of its own), in stored order.
+struct FloatField {
+    const char* name;
+    float Settings::*field;
+};
+constexpr FloatField floatFields[] = {
+    {"secondsPerImageSigma", &Settings::secondsPerImageSigma},
+    {"fadeMean", &Settings::fadeMean},
+    {"fadeSigma", &Settings::fadeSigma},
+    {"x0Mean", &Settings::x0Mean},
+    {"x0Sigma", &Settings::x0Sigma},
+    {"y0Mean", &Settings::y0Mean},
+    {"y0Sigma", &Settings::y0Sigma},
+    {"z0Mean", &Settings::z0Mean},
+    {"z0Sigma", &Settings::z0Sigma},
+    {"x1Mean", &Settings::x1Mean},
+    {"x1Sigma", &Settings::x1Sigma},
+    {"y1Mean", &Settings::y1Mean},
+    {"y1Sigma", &Settings::y1Sigma},
+    {"z1Mean", &Settings::z1Mean},
+    {"z1Sigma", &Settings::z1Sigma},
+};
+
+std::string directoryValueName(std::int32_t number) {
+    char name[16];
+    std::snprintf(name, sizeof name, "Dir%03d", static_cast<int>(number));
+    return name;
+}
+
+// The stored type is not looked at. Data shorter than four bytes reads as
+// its little-endian bytes with the missing high bytes zero.
+std::optional<std::int32_t> readDword(const RegistryKey& key, const char* name) {
+    const auto value = key.queryValue(name, dwordBytes);
+    if (!value) return std::nullopt;
+    std::uint32_t bits = 0;
+    for (std::size_t i = 0; i < value->data.size(); ++i) {
+        bits |= static_cast<std::uint32_t>(value->data[i]) << (8 * i);
+    }
+    return static_cast<std::int32_t>(bits);
+}
+
+// The text ends at its first NUL or at the end of the data, so values
+// stored with or without a terminator read the same.
+std::optional<std::string> readText(const RegistryKey& key, const std::string& name,
+                                    std::size_t maxBytes) {
+    const auto value = key.queryValue(name, maxBytes);
+    if (!value) return std::nullopt;
+    const auto end = std::find(value->data.begin(), value->data.end(), 0);
+    return std::string(value->data.begin(), end);
+}
+
+// Blanks around the number and anything after it are ignored; a text that
+// does not start with a number gives nothing.
+std::optional<float> readFloat(const RegistryKey& key, const char* name) {
+    const auto text = readText(key, name, floatTextBytes);
+    float number = 0.0f;
+    if (!text || std::sscanf(text->c_str(), " %g ", &number) != 1) return std::nullopt;
+    return number;
+}
+
+void writeDword(RegistryKey& key, const char* name, std::int32_t number) {
+    const auto bits = static_cast<std::uint32_t>(number);
+    const unsigned char bytes[dwordBytes] = {
+        static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
+        static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
+    key.setValue(name, kRegistryDword, bytes, sizeof bytes);
+}
+
+// The terminating NUL is part of the stored data.
+void writeText(RegistryKey& key, const std::string& name, const std::string& text) {
+    key.setValue(name, kRegistryString, text.c_str(), text.size() + 1);
+}
+
+// Six significant digits with a point, in the C locale the saver runs in.
+void writeFloat(RegistryKey& key, const char* name, float number) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(number));
+    writeText(key, name, text);
+}
+
+}  // namespace
+
+void Settings::load() {
+    setDefaults();
+    const auto key = RegistryKey::openForRead(registryKey);
+    if (!key) return;
+
+    if (const auto value = readDword(*key, "scandirChunkSize")) scandirChunkSize = *value;
+    if (const auto value = readDword(*key, "texDim")) {
+        // Only the dialog's choices are kept; anything else means "Driver
+        // Maximum", which the dialog can show and save back.
+        const bool known = *value >= 0 && *value < static_cast<std::int32_t>(std::size(textureSizeChoices));
+        texDim = known ? *value : 0;
+    }
+    if (const auto value = readDword(*key, "multimon")) multimon = *value != 0;
+
+    if (const auto count = readDword(*key, "DirCount")) {
+        const std::int32_t last = std::min(*count, lastDirectoryNumber);
+        for (std::int32_t number = 1; number <= last; ++number) {
+            if (auto path = readText(*key, directoryValueName(number), directoryBytes)) {
+                directories.push_back(std::move(*path));
+            }
+        }
+    }
+
+    if (const auto value = readFloat(*key, "secondsPerImage")) {
+        secondsPerImage.store(*value, std::memory_order_relaxed);
+    }
+    for (const FloatField& entry : floatFields) {
+        if (const auto value = readFloat(*key, entry.name)) this->*entry.field = *value;
+    }
+}
+
+void Settings::save() {
+    const auto key = RegistryKey::createForWrite(registryKey);
+    if (!key) return;
+
+    writeDword(*key, "scandirChunkSize", scandirChunkSize);
+    writeDword(*key, "texDim", texDim);
+    writeDword(*key, "multimon", multimon ? 1 : 0);
+
+    // The old list may be longer than the new one; its extra values go.
+    if (const auto oldCount = readDword(*key, "DirCount")) {
+        const std::int32_t last = std::min(*oldCount, lastDirectoryNumber);
+        for (std::int32_t number = 1; number <= last; ++number) {
+            key->deleteValue(directoryValueName(number));
+        }
+    }
+    writeDword(*key, "DirCount", static_cast<std::int32_t>(directories.size()));
+    for (std::size_t i = 0; i < directories.size(); ++i) {
+        writeText(*key, directoryValueName(static_cast<std::int32_t>(i + 1)), directories[i]);
+    }
+
+    writeFloat(*key, "secondsPerImage", secondsPerImage.load(std::memory_order_relaxed));
+    for (const FloatField& entry : floatFields) writeFloat(*key, entry.name, this->*entry.field);
+}
