@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <optional>
+#include <string>
 
 namespace {
 

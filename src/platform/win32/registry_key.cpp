@@ -102,7 +102,11 @@ void plantValue(const std::string& subkeyPath, const std::string& name,
                 std::uint32_t type, const std::vector<unsigned char>& data) {
     RawKey key(subkeyPath, true);
     if (!key.get()) return;
-    RegSetValueExA(key.get(), name.c_str(), 0, type, data.data(),
+    // Windows quietly counts a string's terminator that lies just past the
+    // given length; a non-NUL guard byte there keeps unterminated data as is.
+    std::vector<unsigned char> guarded(data);
+    guarded.push_back(0xFF);
+    RegSetValueExA(key.get(), name.c_str(), 0, type, guarded.data(),
                    static_cast<DWORD>(data.size()));
 }
 
