@@ -24,13 +24,19 @@ constexpr std::uint16_t kCompressionPixarFilm = 32908;
 __attribute__((format(printf, 1, 2)))
 #endif
 void report(const char* format, ...) {
+    // Most lines fit here; a long path gets a buffer of its own rather
+    // than being cut.
+    char line[512];
     std::va_list args;
     va_start(args, format);
     std::va_list again;
     va_copy(again, args);
-    const int length = std::vsnprintf(nullptr, 0, format, args);
+    const int length = std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    if (length >= 0) {
+    if (length < 0 || static_cast<std::size_t>(length) < sizeof line) {
+        line[sizeof line - 1] = '\0';
+        debugOutput(line);
+    } else {
         std::string text(static_cast<std::size_t>(length) + 1, '\0');
         std::vsnprintf(text.data(), text.size(), format, again);
         text.resize(static_cast<std::size_t>(length));
@@ -62,23 +68,32 @@ struct SampleInfo {
     TiffSampleKind kind = TiffSampleKind::unsignedInteger;
 };
 
-// Reads the sample format, forcing float delivery where the codec can give
-// it. False (after a message) when the samples cannot be converted.
-bool readSampleInfo(TIFF* tif, const char* path, SampleInfo& info) {
-    std::uint16_t bits = fieldOr<std::uint16_t>(tif, TIFFTAG_BITSPERSAMPLE, 1);
-    std::uint16_t format = fieldOr<std::uint16_t>(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
+// Pixar's codecs are read as 32-bit floats whatever the file declares.
+// True when `tif` was switched over.
+bool forceFloatDelivery(TIFF* tif) {
     const std::uint16_t compression =
         fieldOr<std::uint16_t>(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     if (compression == COMPRESSION_PIXARLOG) {
         // PixarLog stores companded values; asking for floats keeps all of
         // their range instead of the codec's own 8-bit rendering.
-        bits = 32;
-        format = SAMPLEFORMAT_IEEEFP;
         TIFFSetField(tif, TIFFTAG_PIXARLOGDATAFMT, PIXARLOGDATAFMT_FLOAT);
-    } else if (compression == kCompressionPixarFilm) {
+        return true;
+    }
+    if (compression == kCompressionPixarFilm) {
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 32);
+        return true;
+    }
+    return false;
+}
+
+// Reads the sample format, forcing float delivery where the codec can give
+// it. False (after a message) when the samples cannot be converted.
+bool readSampleInfo(TIFF* tif, const char* path, SampleInfo& info) {
+    std::uint16_t bits = fieldOr<std::uint16_t>(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    std::uint16_t format = fieldOr<std::uint16_t>(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
+    if (forceFloatDelivery(tif)) {
         bits = 32;
         format = SAMPLEFORMAT_IEEEFP;
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 32);
     }
 
     if (format == SAMPLEFORMAT_UINT) {
@@ -182,6 +197,23 @@ bool openTiff(TiffReader& reader, int outputSampleBytes) {
     auto state = std::make_unique<TiffOpenState>();
     state->scanline.reset(static_cast<unsigned char*>(std::malloc(scanlineBytes)));
     if (!state->scanline) return false;
+    if (separatePlanes) {
+        // One handle per plane: libtiff keeps one decoder position per
+        // handle and cannot seek inside a compressed strip, so hopping from
+        // plane to plane on a single handle fails on strips of several rows.
+        for (int plane = 1; plane < reader.channels; ++plane) {
+            TiffHandle extra(TIFFOpen(reader.fileName, "r"));
+            if (!extra) return false;
+            // The file may have changed since the first open; its scanlines
+            // must still fit the buffer.
+            const std::uint64_t before = TIFFScanlineSize64(extra.get());
+            forceFloatDelivery(extra.get());
+            if (std::max(before, static_cast<std::uint64_t>(TIFFScanlineSize64(extra.get()))) >
+                scanlineBytes)
+                return false;
+            state->planeTiffs.push_back(std::move(extra));
+        }
+    }
     state->scanlineBytes = static_cast<std::size_t>(scanlineBytes);
     state->tiff = std::move(handle);
     state->inSampleBytes = sample.inSampleBytes;
@@ -203,7 +235,8 @@ int readTiffRow(TiffReader& reader, unsigned char* out, std::int32_t row) {
     // still read, in order.
     for (; reader.nextRow < row; ++reader.nextRow)
         for (std::uint16_t plane = 0; plane < planes; ++plane)
-            if (TIFFReadScanline(tif, scanline, static_cast<std::uint32_t>(reader.nextRow), plane) < 0) {
+            if (TIFFReadScanline(state->planeTiff(plane), scanline,
+                                 static_cast<std::uint32_t>(reader.nextRow), plane) < 0) {
                 ++reader.nextRow;
                 return -1;
             }
@@ -216,7 +249,8 @@ int readTiffRow(TiffReader& reader, unsigned char* out, std::int32_t row) {
         return 0;
     }
     for (std::uint16_t plane = 0; plane < planes; ++plane) {
-        if (TIFFReadScanline(tif, scanline, static_cast<std::uint32_t>(row), plane) < 0) return -1;
+        if (TIFFReadScanline(state->planeTiff(plane), scanline, static_cast<std::uint32_t>(row), plane) < 0)
+            return -1;
         convertSamples(width, state->inSampleBytes, scanline, out + plane * reader.sampleBytes,
                        reader.pixelBytes, state->sampleKind);
     }
@@ -237,7 +271,7 @@ std::unique_ptr<RGBImage> loadTiff(const char* path) {
     if (!image) return nullptr;
     const auto width = static_cast<std::size_t>(reader.width);
     const std::size_t channels = reader.channels;
-    TiffBuffer rowBuffer(static_cast<unsigned char*>(std::malloc(channels * width)));
+    TiffBuffer rowBuffer(static_cast<unsigned char*>(std::malloc(reader.pixelBytes * width)));
     if (!rowBuffer) return nullptr;
 
     for (std::int32_t i = 0; i < reader.height; ++i) {

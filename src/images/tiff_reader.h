@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "images/rgb_image.h"
 #include "images/tiff_samples.h"
@@ -25,6 +26,13 @@ struct TiffOpenState {
     bool separatePlanes = false;     // each channel stored as its own plane
     TiffBuffer scanline;             // one file scanline as libtiff delivers it
     std::size_t scanlineBytes = 0;
+    // With separate planes, the same file again for planes 1, 2, ...
+    std::vector<TiffHandle> planeTiffs;
+
+    // The handle that reads `plane`.
+    ::tiff* planeTiff(int plane) const {
+        return plane == 0 ? tiff.get() : planeTiffs[static_cast<std::size_t>(plane - 1)].get();
+    }
 };
 
 // One TIFF file being read, a row at a time. Destroying it closes the file.

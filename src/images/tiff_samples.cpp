@@ -1,6 +1,5 @@
 #include "images/tiff_samples.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -31,10 +30,13 @@ unsigned char fromFloat(float v) {
     // The draw is taken for every sample, whatever its value, so that the
     // dither sequence does not depend on the picture.
     const double r = uniformReal(0.0, 1.0);
-    const float x = static_cast<float>(static_cast<double>(v) * 255.0 + r - 0.5);
-    if (std::isnan(x) || x < 0.0f) return 0;
-    if (x > 255.0f) return 255;
-    return static_cast<unsigned char>(x);
+    const double sum = static_cast<double>(v) * 255.0 + r - 0.5;
+    // Clamped before the narrowing, which would overflow for huge samples;
+    // the result is the same as clamping the single-precision value.
+    if (!(sum >= 0.0)) return 0;
+    if (sum > 255.0) return 255;
+    // Rounding to single precision first matters: 254.9999999 becomes 255.
+    return static_cast<unsigned char>(static_cast<float>(sum));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-#include "images/tiff_fixtures.h"
+#include "tiff_fixtures.h"
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -105,21 +106,39 @@ bool writeTiff(const std::string& path, const TiffFixture& f,
     return TIFFWriteDirectory(t) == 1;
 }
 
-bool patchTiffTag(std::string& bytes, std::uint16_t tag, std::uint32_t value) {
-    if (bytes.size() < 8 || bytes.compare(0, 4, std::string("II*\0", 4)) != 0) return false;
+namespace {
+
+// Offset of the 12-byte directory entry of `tag`, or 0 when there is none.
+std::size_t findEntry(const std::string& bytes, std::uint16_t tag) {
+    if (bytes.size() < 8 || bytes.compare(0, 4, std::string("II*\0", 4)) != 0) return 0;
     const std::size_t ifd = get32(bytes, 4);
-    if (ifd + 2 > bytes.size()) return false;
+    if (ifd + 2 > bytes.size()) return 0;
     const std::size_t count = get16(bytes, ifd);
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t entry = ifd + 2 + i * 12;
-        if (entry + 12 > bytes.size()) return false;
-        if (get16(bytes, entry) != tag) continue;
-        const std::uint16_t type = get16(bytes, entry + 2);
-        const std::size_t width = type == TIFF_SHORT ? 2 : type == TIFF_LONG ? 4 : 0;
-        if (width == 0 || get32(bytes, entry + 4) != 1) return false;
-        for (std::size_t b = 0; b < width; ++b)
-            bytes[entry + 8 + b] = static_cast<char>((value >> (8 * b)) & 0xFF);
-        return true;
+        if (entry + 12 > bytes.size()) return 0;
+        if (get16(bytes, entry) == tag) return entry;
     }
-    return false;
+    return 0;
+}
+
+}  // namespace
+
+bool renameTiffTag(std::string& bytes, std::uint16_t tag, std::uint16_t newTag) {
+    const std::size_t entry = findEntry(bytes, tag);
+    if (entry == 0) return false;
+    bytes[entry] = static_cast<char>(newTag & 0xFF);
+    bytes[entry + 1] = static_cast<char>(newTag >> 8);
+    return true;
+}
+
+bool patchTiffTag(std::string& bytes, std::uint16_t tag, std::uint32_t value) {
+    const std::size_t entry = findEntry(bytes, tag);
+    if (entry == 0) return false;
+    const std::uint16_t type = get16(bytes, entry + 2);
+    const std::size_t width = type == TIFF_SHORT ? 2 : type == TIFF_LONG ? 4 : 0;
+    if (width == 0 || get32(bytes, entry + 4) != 1) return false;
+    for (std::size_t b = 0; b < width; ++b)
+        bytes[entry + 8 + b] = static_cast<char>((value >> (8 * b)) & 0xFF);
+    return true;
 }

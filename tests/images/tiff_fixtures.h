@@ -46,3 +46,7 @@ std::vector<unsigned char> sampleBytes(const std::vector<T>& values) {
 // Sets the single SHORT or LONG value of `tag` in the first directory of a
 // little-endian classic TIFF held in `bytes`. False when the tag is absent.
 bool patchTiffTag(std::string& bytes, std::uint16_t tag, std::uint32_t value);
+
+// Gives the entry of `tag` in the first directory the number `newTag`, so
+// that the file no longer has `tag`. False when the tag is absent.
+bool renameTiffTag(std::string& bytes, std::uint16_t tag, std::uint16_t newTag);
