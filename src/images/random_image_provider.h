@@ -45,14 +45,16 @@ protected:
     Snapshot snapshot();
 
 private:
-    // All of these run with the lock held.
+    // The caller holds the lock.
     void scanChunk(std::int32_t n);
     void shuffleFiles();
     bool walkFinished() const { return pendingDirs.empty() && !listing.isOpen(); }
+
+    // These take the lock themselves.
     // The path to decode next, or false when there is nothing to serve.
     bool takeNextPath(std::string& path);
-
-    // Takes the lock itself.
+    // Forgets the first entry equal to `path`, keeping the cursor on the
+    // entry it designated.
     void dropFile(const std::string& path);
 
     const Decoder decoder;                  // immutable after construction

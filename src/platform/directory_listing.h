@@ -23,7 +23,9 @@ public:
     DirectoryListing& operator=(const DirectoryListing&) = delete;
 
     // Closes any open listing, then opens `directoryPath`. False when it is
-    // missing, not accessible or not a directory; nothing is open then.
+    // empty, missing, not accessible or not a directory; nothing is open
+    // then. (An empty path is refused rather than taken as the current
+    // drive's root, which Windows would otherwise list.)
     bool open(const std::string& directoryPath);
 
     // The next entry, starting with the very first one the system reports.

@@ -20,6 +20,7 @@ DirectoryListing::~DirectoryListing() = default;
 
 bool DirectoryListing::open(const std::string& directoryPath) {
     close();
+    if (directoryPath.empty()) return false;
     auto state = std::make_unique<State>();
     state->dir = opendir(directoryPath.c_str());
     if (!state->dir) return false;

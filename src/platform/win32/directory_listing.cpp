@@ -22,6 +22,8 @@ DirectoryListing::~DirectoryListing() = default;
 
 bool DirectoryListing::open(const std::string& directoryPath) {
     close();
+    // An empty path would make the pattern "\*", the root of the current drive.
+    if (directoryPath.empty()) return false;
     auto state = std::make_unique<State>();
     const std::string pattern = joinPath(directoryPath, "*");
     state->handle = FindFirstFileA(pattern.c_str(), &state->data);
