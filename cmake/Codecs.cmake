@@ -1,13 +1,26 @@
 # Image codecs, included by the image subsystem that decodes with them.
+
+if(WIN32)
+  # Only static archives: the saver is one file with no codec DLLs beside
+  # it. Windows-GNU's platform rules, read after the toolchain file, put the
+  # DLL import libraries (.dll.a) first again, so narrow them here.
+  set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+  foreach(codec zlib jpeg turbojpeg png gif tiff)
+    if(GLIMMORA_${codec}_LIBRARY MATCHES "\\.dll\\.a$")
+      unset(GLIMMORA_${codec}_LIBRARY CACHE)
+    endif()
+  endforeach()
+endif()
+
 glimmora_import(zlib HEADER zlib.h NAMES z zlib)
 glimmora_import(jpeg HEADER jpeglib.h NAMES jpeg)
 glimmora_import(turbojpeg HEADER turbojpeg.h NAMES turbojpeg)
 glimmora_import(png HEADER png.h NAMES png16 png DEPENDS glimmora::zlib)
 glimmora_import(gif HEADER gif_lib.h NAMES gif)
 if(WIN32)
-  # The static libtiff carries its codecs' references to libjpeg and zlib.
+  # A static libtiff leaves its JPEG, Deflate and PixarLog codecs' calls into
+  # libjpeg and zlib to the final link; the shared one natively carries them.
   glimmora_import(tiff HEADER tiffio.h NAMES tiff DEPENDS "glimmora::jpeg;glimmora::zlib")
 else()
   glimmora_import(tiff HEADER tiffio.h NAMES tiff)
 endif()
-

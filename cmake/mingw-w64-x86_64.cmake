@@ -22,7 +22,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+# Static archives only: cmake/Codecs.cmake narrows CMAKE_FIND_LIBRARY_SUFFIXES
+# to .a, since the Windows platform rules reset it after this file.
 
 # One self-contained executable: no libstdc++, libgcc or winpthread DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -48,11 +48,15 @@ mkdir -p "$CACHE_ROOT" "$SRC_ROOT" "$PREFIX" "$STAMPS"
 exec 9>"$CACHE_ROOT/.setup.lock"
 flock 9
 
+# apt's package lists are refreshed at most once per run, and only when a
+# package is missing or the source entries have just been written.
 apt_updated=0
+apt_stale=0
 apt_update() {
   log "apt-get update"
   apt-get update -q >/dev/null || die "apt-get update failed"
   apt_updated=1
+  apt_stale=0
 }
 
 # --- Debian packages --------------------------------------------------------
@@ -87,6 +91,7 @@ install_packages() {
 # sources and are left out.
 derive_deb_src() {
   local codename
+  # shellcheck source=/dev/null
   codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
   [[ -n $codename ]] || die "cannot tell the Debian release from /etc/os-release"
 
@@ -145,7 +150,7 @@ derive_deb_src() {
   update_file "$DEB_SRC_LIST" "$lines" && changed=1
   if ((changed)); then
     log "deb-src entries written"
-    apt_update
+    apt_stale=1
   fi
 }
 
@@ -190,13 +195,6 @@ sort_versions_desc() {
   return 0
 }
 
-sources_ready=0
-ensure_sources() {
-  ((sources_ready)) && return
-  derive_deb_src
-  sources_ready=1
-}
-
 # Downloads source package $1 (kept for re-runs) at the newest version the
 # archive serves and prints that version.
 fetch_source() {
@@ -209,19 +207,20 @@ fetch_source() {
   fi
   ((${#versions[@]})) || die "no source package $pkg in the apt sources"
   # apt drops privileges to _apt for downloads when it can write here.
-  id _apt >/dev/null 2>&1 && chown _apt "$dl"
+  if id _apt >/dev/null 2>&1; then chown _apt "$dl"; fi
   for ver in "${versions[@]}"; do
     if [[ -f $dl/${pkg}_${ver#*:}.dsc ]]; then
       printf '%s\n' "$ver"
       return
     fi
     log "$pkg: apt-get source $pkg=$ver"
-    if (cd "$dl" && apt-get source -q --download-only "$pkg=$ver" >/dev/null 2>&1); then
+    if (cd "$dl" && apt-get source -q --download-only "$pkg=$ver") >"$SRC_ROOT/apt-source.log" 2>&1; then
       printf '%s\n' "$ver"
       return
     fi
     log "$pkg: $ver not available, trying an older revision"
   done
+  tail -n 5 "$SRC_ROOT/apt-source.log" >&2
   die "apt-get source $pkg failed for every version (${versions[*]})"
 }
 
@@ -247,7 +246,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 EOF
   mv "$TOOLCHAIN.new" "$TOOLCHAIN"
 }
@@ -256,12 +254,16 @@ EOF
 cmake_build() {
   local src=$1 build=$2
   shift 2
+  mkdir -p "$build"
+  # Some projects resolve relative cache paths against the current
+  # directory, so configure from inside the build tree with absolute paths.
+  cd "$build"
   cmake -S "$src" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$PREFIX" \
-    -DCMAKE_INSTALL_LIBDIR=lib \
-    -DCMAKE_INSTALL_INCLUDEDIR=include \
+    -DCMAKE_INSTALL_LIBDIR="$PREFIX/lib" \
+    -DCMAKE_INSTALL_INCLUDEDIR="$PREFIX/include" \
     -DBUILD_SHARED_LIBS=OFF \
     "$@"
   cmake --build "$build" -j "$JOBS"
@@ -288,11 +290,14 @@ build_libpng() {
 build_giflib() {
   local src=$1 build=$2 objs=() f
   local sources
-  sources=$(sed -n 's/^SOURCES[ \t]*=[ \t]*//p' "$src/Makefile")
+  sources=$(awk '
+    /^SOURCES[ \t]*=/ { on = 1; sub(/^SOURCES[ \t]*=/, "") }
+    on { cont = sub(/\\$/, ""); printf "%s ", $0; if (!cont) exit }
+  ' "$src/Makefile")
   [[ -n $sources ]] || { echo "no SOURCES list in $src/Makefile"; return 1; }
   mkdir -p "$build"
   for f in $sources; do objs+=("$build/${f%.c}.o"); done
-  # shellcheck disable=SC2086
+  # shellcheck disable=SC2086,SC2016
   printf '%s\n' $sources | xargs -P "$JOBS" -I{} \
     sh -c 'exec "$0" -O2 -Wall -c "$1/$2" -o "$3/$(basename "$2" .c).o"' \
     "$TRIPLET-gcc-posix" "$src" {} "$build"
@@ -311,19 +316,22 @@ build_tiff() {
     -Djpeg12=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Djbig=OFF -Dlerc=OFF \
     -Dlibdeflate=OFF \
     -DZLIB_LIBRARY="$SYSROOT/lib/libz.a" -DZLIB_INCLUDE_DIR="$SYSROOT/include" \
-    -DJPEG_LIBRARY="$PREFIX/lib/libjpeg.a" -DJPEG_INCLUDE_DIR="$PREFIX/include" \
+    -DJPEG_LIBRARY="$PREFIX/lib/libjpeg.a" -DJPEG_LIBRARY_RELEASE="$PREFIX/lib/libjpeg.a" \
+    -DJPEG_INCLUDE_DIR="$PREFIX/include" \
     -DCMAKE_DISABLE_FIND_PACKAGE_OpenGL=ON -DCMAKE_DISABLE_FIND_PACKAGE_GLUT=ON
 }
 
-# build_codec NAME SOURCE-PACKAGE BUILD-FUNCTION
+# build_codec NAME SOURCE-PACKAGE BUILD-FUNCTION FILE...
+# FILEs, relative to the prefix, must exist after the build.
 build_codec() {
-  local name=$1 srcpkg=$2 fn=$3 ver
-  if [[ -f $STAMPS/$name ]]; then
+  local name=$1 srcpkg=$2 fn=$3 ver f
+  shift 3
+  if codec_installed "$name" "$@"; then
     log "$name: $(cat "$STAMPS/$name") already built"
     return
   fi
   local dir=$SRC_ROOT/$name start=$SECONDS
-  ensure_sources
+  rm -f "$STAMPS/$name"
   ver=$(fetch_source "$srcpkg")
   log "$name: building $srcpkg $ver"
   rm -rf "$dir"
@@ -338,8 +346,21 @@ build_codec() {
     tail -n 40 "$dir/build.log" >&2
     die "$name: build failed, full log in $dir/build.log"
   fi
+  for f in "$@"; do
+    [[ -f $PREFIX/$f ]] || die "$name: the build did not install $PREFIX/$f"
+  done
   printf '%s\n' "$ver" >"$STAMPS/$name"
   log "$name: done in $((SECONDS - start)) s"
+}
+
+# codec_installed NAME FILE...: the stamp and every file are there.
+codec_installed() {
+  local name=$1 f
+  shift
+  [[ -f $STAMPS/$name ]] || return 1
+  for f in "$@"; do
+    [[ -f $PREFIX/$f ]] || return 1
+  done
 }
 
 check_zlib() {
@@ -350,12 +371,30 @@ check_zlib() {
 
 # --- main ------------------------------------------------------------------
 
+CODECS=(
+  "libjpeg-turbo libjpeg-turbo build_libjpeg_turbo
+     lib/libjpeg.a lib/libturbojpeg.a include/jpeglib.h include/jconfig.h
+     include/jmorecfg.h include/jerror.h include/turbojpeg.h"
+  "libpng libpng1.6 build_libpng lib/libpng16.a include/png.h"
+  "giflib giflib build_giflib lib/libgif.a include/gif_lib.h"
+  "tiff tiff build_tiff lib/libtiff.a include/tiffio.h include/tiffconf.h"
+)
+
 total_start=$SECONDS
+# Source entries first, so that a fresh machine refreshes apt only once.
+for codec in "${CODECS[@]}"; do
+  read -r -d '' -a args <<<"$codec" || true
+  if ! codec_installed "${args[0]}" "${args[@]:3}"; then
+    derive_deb_src
+    break
+  fi
+done
 install_packages
+((apt_stale == 0)) || apt_update
 check_zlib
 write_toolchain
-build_codec libjpeg-turbo libjpeg-turbo build_libjpeg_turbo
-build_codec libpng libpng1.6 build_libpng
-build_codec giflib giflib build_giflib
-build_codec tiff tiff build_tiff
+for codec in "${CODECS[@]}"; do
+  read -r -d '' -a args <<<"$codec" || true
+  build_codec "${args[@]}"
+done
 log "Windows codecs ready in $PREFIX ($((SECONDS - total_start)) s)"
