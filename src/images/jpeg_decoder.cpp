@@ -28,13 +28,13 @@ struct FreeDeleter {
     void operator()(unsigned char* p) const { std::free(p); }
 };
 
-// libjpeg reports a cut-off file only as a warning and fills the missing
-// rows with grey; such a picture is refused. Other warnings (stray bytes
-// between markers and the like) leave a usable picture.
+// libjpeg reports cut-off and damaged data only as warnings and fills what
+// it could not decode with grey; such pictures are refused. Stray bytes
+// between markers, which some cameras write, leave a sound picture.
 bool decodeFailed(tjhandle handle, int status) {
     if (status == 0) return false;
     if (tjGetErrorCode(handle) != TJERR_WARNING) return true;
-    return std::strstr(tjGetErrorStr2(handle), "Premature end") != nullptr;
+    return std::strstr(tjGetErrorStr2(handle), "extraneous bytes") == nullptr;
 }
 
 // Photoshop and most other writers that add an Adobe APP14 marker store

@@ -175,7 +175,7 @@ std::unique_ptr<RGBImage> decodePcx(const unsigned char* data, std::size_t size)
     for (long long y = 0; y < h.height; ++y) {
         if (!reader.read(line.data(), line.size())) return nullptr;
         unsigned char* out = result->row(static_cast<int>(h.height - 1 - y));
-        if (h.planes == 3)
+        if (h.bitsPerPixel == 8 && h.planes == 3)
             convertTrueColourRow(line.data(), h, out);
         else
             convertPalettedRow(line.data(), h, palette, out);

@@ -1,0 +1,39 @@
+#include "images/decode_image_memory.h"
+
+#include <new>
+
+#include "images/bmp_decoder.h"
+#include "images/gif_decoder.h"
+#include "images/jpeg_decoder.h"
+#include "images/pcx_decoder.h"
+#include "images/png_decoder.h"
+#include "images/tga_decoder.h"
+
+namespace {
+
+struct Decoder {
+    bool (*recognises)(const unsigned char*, std::size_t);
+    std::unique_ptr<RGBImage> (*decode)(const unsigned char*, std::size_t);
+};
+
+// In this order; TGA, which has no signature, only after the formats that do.
+constexpr Decoder kDecoders[] = {
+    {isPng, decodePng}, {isJpeg, decodeJpeg}, {isPcx, decodePcx},
+    {isBmp, decodeBmp}, {isTga, decodeTga},   {isGif, decodeGif},
+};
+
+}  // namespace
+
+std::unique_ptr<RGBImage> decodeImageMemory(const unsigned char* data, std::size_t size) {
+    if (!data) return nullptr;
+    for (const Decoder& decoder : kDecoders) {
+        if (!decoder.recognises(data, size)) continue;
+        try {
+            if (auto image = decoder.decode(data, size)) return image;
+        } catch (const std::bad_alloc&) {
+            // Too little memory for this picture; another decoder will not do better.
+            return nullptr;
+        }
+    }
+    return nullptr;
+}

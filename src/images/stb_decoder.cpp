@@ -1,0 +1,74 @@
+#include "images/stb_decoder.h"
+
+#include <climits>
+#include <cstdlib>
+
+#define STBI_ONLY_BMP
+#define STBI_ONLY_TGA
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+// The failure reason is a process-wide variable; it is never read.
+#define STBI_NO_FAILURE_STRINGS
+// Our own pixel-count limit is the binding one; this only has to be above it.
+#define STBI_MAX_DIMENSIONS (1 << 28)
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wtype-limits"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wmisleading-indentation"
+#if !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wstringop-overflow"
+#endif
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace {
+
+struct StbPixels {
+    stbi_uc* pixels = nullptr;
+    ~StbPixels() { stbi_image_free(pixels); }
+};
+
+}  // namespace
+
+std::unique_ptr<RGBImage> decodeWithStb(const unsigned char* data, std::size_t size) {
+    if (size == 0 || size > INT_MAX) return nullptr;
+    const int length = static_cast<int>(size);
+    int width = 0, height = 0, channels = 0;
+    if (!stbi_info_from_memory(data, length, &width, &height, &channels)) return nullptr;
+    // stb reports a top-down BMP's height as negative here.
+    if (!imageSizeAcceptable(std::llabs(width), std::llabs(height))) return nullptr;
+
+    StbPixels decoded;
+    decoded.pixels = stbi_load_from_memory(data, length, &width, &height, &channels, 0);
+    if (!decoded.pixels || channels < 1 || channels > 4) return nullptr;
+    auto result = makeRGBImage(width, height);
+    if (!result) return nullptr;
+
+    const bool grey = channels < 3;
+    const bool alpha = channels == 2 || channels == 4;
+    const stbi_uc* in = decoded.pixels;
+    // stb delivers the top row first.
+    for (int y = height - 1; y >= 0; --y) {
+        unsigned char* out = result->row(y);
+        for (int x = 0; x < width; ++x, in += channels, out += 3) {
+            const unsigned a = alpha ? in[channels - 1] : 255u;
+            for (int c = 0; c < 3; ++c) {
+                const unsigned v = in[grey ? 0 : c];
+                out[c] = static_cast<unsigned char>((v * a + 127) / 255);
+            }
+        }
+    }
+    return result;
+}

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include "images/decode_test_util.h"
+#include "images/file_bytes.h"
+#include "images/image_expectations.h"
+#include "images/load_image_file.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class LoadImageFileTest : public testing::Test {
+protected:
+    std::string write(const std::string& name, const std::string& bytes) {
+        const std::string path = dir.file(name);
+        writeFile(path, bytes);
+        return path;
+    }
+    TempDir dir;
+};
+
+TEST_F(LoadImageFileTest, FormatComesFromContentNotName) {
+    const TestPicture p = testPicture(13, 9);
+    auto image = loadImageFile(write("photo.tif", pngFile(p, PngLayout::rgb)).c_str());
+    expectPicture(image.get(), 13, 9, [&](int x, int y) {
+        const auto* px = p.pixel(x, y);
+        return Rgb{px[0], px[1], px[2]};
+    });
+    // Every kind of fixture, under a name that says nothing.
+    for (const auto& [name, bytes] : allFixtureFiles()) {
+        auto decoded = loadImageFile(write("picture", bytes).c_str());
+        ASSERT_NE(decoded, nullptr) << name;
+        EXPECT_GT(decoded->width, 0) << name;
+    }
+}
+
+TEST_F(LoadImageFileTest, MissingEmptyAndForeignFilesAreRefused) {
+    EXPECT_EQ(loadImageFile(dir.file("absent.png").c_str()), nullptr);
+    EXPECT_EQ(loadImageFile(dir.path().string().c_str()), nullptr);
+    EXPECT_EQ(loadImageFile(write("empty.png", "").c_str()), nullptr);
+    EXPECT_EQ(loadImageFile(write("notes.txt", "Just some words, no picture.\n").c_str()), nullptr);
+    EXPECT_EQ(loadImageFile(nullptr), nullptr);
+}
+
+TEST_F(LoadImageFileTest, FileReadStopsAtItsLimit) {
+    const std::string path = write("big", std::string(5000, 'x'));
+    std::vector<unsigned char> bytes;
+    EXPECT_TRUE(readFileBytes(path.c_str(), 5000, bytes));
+    EXPECT_EQ(bytes.size(), 5000u);
+    EXPECT_FALSE(readFileBytes(path.c_str(), 4999, bytes));
+}
+
+// Cut or damaged files of every kind: sanitizers judge the crash and leak
+// side; a picture cut well inside its data must also be refused.
+TEST(DamagedImages, TruncatedFilesAreRefusedAndNothingCrashes) {
+    for (const auto& [name, bytes] : allFixtureFiles()) {
+        SCOPED_TRACE(name);
+        for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+            auto image = decode(bytes.substr(0, cut));
+            if (image) {
+                EXPECT_GT(cut, bytes.size() * 3 / 4) << "decoded from " << cut << " bytes";
+            }
+        }
+    }
+}
+
+TEST(DamagedImages, CorruptedBytesNeverCrash) {
+    std::uint32_t state = 12345;
+    auto next = [&] { return state = state * 1103515245u + 12345u, state >> 8; };
+    for (const auto& [name, bytes] : allFixtureFiles()) {
+        for (int trial = 0; trial < 200; ++trial) {
+            std::string damaged = bytes;
+            const int changes = 1 + int(next() % 4);
+            for (int i = 0; i < changes; ++i) damaged[next() % damaged.size()] = char(next());
+            auto image = decode(damaged);
+            if (image) {
+                EXPECT_TRUE(image->width > 0 && image->height > 0) << name;
+            }
+        }
+    }
+}
+
+std::string pngChunk(const std::string& type, const std::string& data) {
+    std::string chunk;
+    for (int shift = 24; shift >= 0; shift -= 8) chunk += char(data.size() >> shift);
+    const std::string body = type + data;
+    chunk += body;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()));
+    for (int shift = 24; shift >= 0; shift -= 8) chunk += char(crc >> shift);
+    return chunk;
+}
+
+void setBE16(std::string& s, std::size_t at, unsigned v) {
+    s[at] = char(v >> 8);
+    s[at + 1] = char(v);
+}
+void setLE16(std::string& s, std::size_t at, unsigned v) {
+    s[at] = char(v);
+    s[at + 1] = char(v >> 8);
+}
+
+// Headers that promise more than 2^28 pixels are refused outright (the
+// sanitizer's allocator would report a multi-gigabyte allocation otherwise).
+TEST(DamagedImages, HugeDeclaredSizesAreRefused) {
+    // PNG: 20000 x 20000.
+    std::string ihdr("\x00\x00\x4E\x20\x00\x00\x4E\x20\x08\x02\x00\x00\x00", 13);
+    std::string png = "\x89PNG\r\n\x1A\n" + pngChunk("IHDR", ihdr) + pngChunk("IEND", "");
+    EXPECT_EQ(decode(png), nullptr);
+
+    // JPEG: the frame header says 65000 x 65000.
+    std::string jpeg = jpegFile(testPicture(16, 16), JpegKind::baseline);
+    const std::size_t sof = jpeg.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    setBE16(jpeg, sof + 5, 65000);
+    setBE16(jpeg, sof + 7, 65000);
+    EXPECT_EQ(decode(jpeg), nullptr);
+
+    // GIF: screen and frame of 65535 x 65535.
+    std::string gif = gifFile(indexedPicture(4, 4, 4), false);
+    setLE16(gif, 6, 65535);
+    setLE16(gif, 8, 65535);
+    const std::size_t descriptor = gif.find(',');
+    setLE16(gif, descriptor + 5, 65535);
+    setLE16(gif, descriptor + 7, 65535);
+    EXPECT_EQ(decode(gif), nullptr);
+
+    // PCX: 65536 x 65536.
+    std::string pcx = pcxTrueColourFile(testPicture(4, 4));
+    setLE16(pcx, 4, 0);
+    setLE16(pcx, 6, 0);
+    setLE16(pcx, 8, 65535);
+    setLE16(pcx, 10, 65535);
+    setLE16(pcx, 66, 65535);
+    EXPECT_EQ(decode(pcx), nullptr);
+
+    // BMP: 2^30 x 1, with the pixel data to match being absent.
+    std::string bmp = bmpFile(testPicture(4, 4), 24);
+    bmp[18] = 0; bmp[19] = 0; bmp[20] = 0; bmp[21] = 0x40;
+    EXPECT_EQ(decode(bmp), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "images/decode_test_util.h"
+#include "images/image_expectations.h"
+
+namespace {
+
+const TestPicture kOpaque = testPicture(13, 9);
+const TestPicture kAlpha = testPicture(13, 9, true);
+
+auto exact(const TestPicture& p) {
+    return [&p](int x, int y) { const auto* px = p.pixel(x, y); return Rgb{px[0], px[1], px[2]}; };
+}
+auto greyOf(const TestPicture& p) {
+    return [&p](int x, int y) { const auto v = p.pixel(x, y)[0]; return Rgb{v, v, v}; };
+}
+
+TEST(PngDecoder, RgbIsExactAndBottomRowFirst) {
+    auto image = decode(pngFile(kOpaque, PngLayout::rgb));
+    expectPicture(image.get(), 13, 9, exact(kOpaque));
+    // Buffer row 0 is the picture's bottom row.
+    EXPECT_EQ(image->pixels[0], kOpaque.pixel(0, 8)[0]);
+}
+
+TEST(PngDecoder, GreyAndSixteenBitBecomeEightBitRgb) {
+    expectPicture(decode(pngFile(kOpaque, PngLayout::grey)).get(), 13, 9, greyOf(kOpaque));
+    expectPicture(decode(pngFile(kOpaque, PngLayout::rgb16)).get(), 13, 9, exact(kOpaque));
+    expectPicture(decode(pngFile(kOpaque, PngLayout::grey16)).get(), 13, 9, greyOf(kOpaque));
+}
+
+TEST(PngDecoder, AlphaIsCompositedOverBlack) {
+    for (bool interlaced : {false, true}) {
+        auto image = decode(pngFile(kAlpha, PngLayout::rgba, interlaced));
+        ASSERT_NE(image, nullptr);
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 13; ++x) {
+                const auto* px = kAlpha.pixel(x, y);
+                const Rgb got = pixelFromTop(*image, x, y);
+                if (px[3] == 255) {
+                    EXPECT_EQ(got, (Rgb{px[0], px[1], px[2]}));
+                }
+                if (px[3] == 0) {
+                    EXPECT_EQ(got, (Rgb{0, 0, 0}));
+                }
+                for (int c = 0; c < 3; ++c) EXPECT_LE(got[c], px[c]);
+            }
+    }
+    auto grey = decode(pngFile(kAlpha, PngLayout::greyAlpha));
+    ASSERT_NE(grey, nullptr);
+    EXPECT_EQ(pixelFromTop(*grey, 0, 0), (Rgb{0, 0, 0}));  // alpha 0
+    const auto v = kAlpha.pixel(1, 0)[0];                  // alpha 255
+    EXPECT_EQ(pixelFromTop(*grey, 1, 0), (Rgb{v, v, v}));
+}
+
+TEST(PngDecoder, InterlacedMatchesStraight) {
+    expectPicture(decode(pngFile(kOpaque, PngLayout::rgb, true)).get(), 13, 9, exact(kOpaque));
+}
+
+TEST(PngDecoder, PaletteOfEveryDepthWithTransparentIndex) {
+    for (int depth : {1, 2, 4, 8}) {
+        const IndexedPicture p = indexedPicture(13, 9, 1 << (depth < 8 ? depth : 7));
+        expectPicture(decode(pngPaletteFile(p, depth)).get(), 13, 9,
+                      [&](int x, int y) { return p.colour(x, y); });
+        auto transparent = decode(pngPaletteFile(p, depth, 1));
+        expectPicture(transparent.get(), 13, 9, [&](int x, int y) {
+            return p.indices[std::size_t(y) * 13 + x] == 1 ? Rgb{0, 0, 0} : p.colour(x, y);
+        });
+    }
+}
+
+}  // namespace
