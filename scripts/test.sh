@@ -15,22 +15,49 @@ mkdir -p "$logs"
 summary=()
 failed_suites=0
 
-# run_suite NAME PRESET [ctest args...]: configure, build and test one preset.
+# run_suite NAME PRESET [ctest args...]: configure, build and test one preset,
+# and add "NAME PASSED FAILED" (counted in test cases) to the summary.
 run_suite() {
     local name="$1" preset="$2"
     shift 2
     echo "==> [$name] configure and build"
-    cmake --preset "$preset" >"$logs/$name-configure.log" 2>&1 ||
-        { cat "$logs/$name-configure.log"; return 1; }
-    cmake --build --preset "$preset" -j "$jobs" 2>&1 | tee "$logs/$name-build.log" |
-        grep -E 'warning|error|FAILED' || true
-    [ "${PIPESTATUS[0]}" -eq 0 ] || return 1
+    if ! cmake --preset "$preset" >"$logs/$name-configure.log" 2>&1; then
+        cat "$logs/$name-configure.log"
+        summary+=("$name 0 1")
+        return 1
+    fi
+    if ! cmake --build --preset "$preset" -j "$jobs" >"$logs/$name-build.log" 2>&1; then
+        grep -E -B2 -A8 'error|FAILED' "$logs/$name-build.log" | head -100
+        summary+=("$name 0 1")
+        return 1
+    fi
+    grep -E 'warning' "$logs/$name-build.log" || true
     echo "==> [$name] test"
-    local status=0
-    ctest --preset "$preset" -j "$jobs" "$@" 2>&1 | tee "$logs/$name-ctest.log" || status=1
-    local line
-    line="$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$logs/$name-ctest.log" | tail -1 || true)"
-    summary+=("$name: ${line:-no result}")
+    local status=0 passed failed
+    if [ "$preset" = windows ]; then
+        # Each Windows executable is one CTest test (one Wine start); the
+        # cases inside are counted from GoogleTest's own summaries.
+        ctest --preset "$preset" -j "$jobs" -V "$@" >"$logs/$name-ctest.log" 2>&1 || status=1
+        grep -E '^ *[0-9]+/[0-9]+ Test +#|tests passed|\[  FAILED  \]|Failure|Total Test time' \
+            "$logs/$name-ctest.log" || true
+        passed="$(grep -oE '\[  PASSED  \] [0-9]+ tests?' "$logs/$name-ctest.log" |
+            awk '{s += $4} END {print s + 0}')"
+        failed="$(grep -oE '\[  FAILED  \] [0-9]+ tests?, listed below' "$logs/$name-ctest.log" |
+            awk '{s += $4} END {print s + 0}')"
+        # An executable that died before its summary still counts as a failure.
+        if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
+    else
+        ctest --preset "$preset" -j "$jobs" "$@" 2>&1 | tee "$logs/$name-ctest.log" || status=1
+        local line
+        line="$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$logs/$name-ctest.log" | tail -1 || true)"
+        if [[ "$line" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+            failed="${BASH_REMATCH[1]}"
+            passed=$((BASH_REMATCH[2] - BASH_REMATCH[1]))
+        else
+            passed=0 failed=1
+        fi
+    fi
+    summary+=("$name $passed $failed")
     return $status
 }
 
@@ -59,16 +86,15 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 run_suite windows windows || failed_suites=$((failed_suites + 1))
 
-passed=0
-failed=0
+total_passed=0
+total_failed=0
 echo
 echo "==> Summary"
 for entry in "${summary[@]}"; do
-    echo "  $entry"
-    if [[ "$entry" =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
-        failed=$((failed + BASH_REMATCH[1]))
-        passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
-    fi
+    read -r name passed failed <<<"$entry"
+    echo "  $name: $passed passed, $failed failed"
+    total_passed=$((total_passed + passed))
+    total_failed=$((total_failed + failed))
 done
-echo "Total: $passed passed, $failed failed"
-[ "$failed_suites" -eq 0 ] && [ "$failed" -eq 0 ]
+echo "Total: $total_passed passed, $total_failed failed"
+[ "$failed_suites" -eq 0 ] && [ "$total_failed" -eq 0 ]

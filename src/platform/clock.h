@@ -14,5 +14,5 @@ public:
     TimerResolution& operator=(const TimerResolution&) = delete;
 
 private:
-    bool active_;
+    [[maybe_unused]] bool active_;  // only Windows has a period to end
 };

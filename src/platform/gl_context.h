@@ -48,6 +48,6 @@ public:
 
 private:
     GLTarget target_;
-    void* window_ = nullptr;  // HWND, Windows only
+    [[maybe_unused]] void* window_ = nullptr;  // HWND, Windows only
     bool valid_ = false;
 };

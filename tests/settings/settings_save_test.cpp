@@ -117,7 +117,11 @@ TEST_F(SettingsSave, MultimonSevenIsSavedBackAsOne) {
 
 TEST_F(SettingsSave, NumbersGetFourDigitsFromTheThousandth) {
     Settings s;
-    for (int i = 1; i <= 1001; ++i) s.directories.push_back("P" + std::to_string(i));
+    for (int i = 1; i <= 1001; ++i) {
+        std::string path = "P";
+        path += std::to_string(i);
+        s.directories.push_back(path);
+    }
     s.save();
     EXPECT_TRUE(valueIs(stored("Dir001"), kRegistryString, sz("P1")));
     EXPECT_TRUE(valueIs(stored("Dir999"), kRegistryString, sz("P999")));
