@@ -1,0 +1,301 @@
+#include "slides/resample_image.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
+
+namespace {
+
+void halve(int srcWidth, const unsigned char* src, int dstWidth, int dstHeight,
+           unsigned char* dst) {
+    const std::size_t srcStride = static_cast<std::size_t>(srcWidth) * 3;
+    for (int i = 0; i < dstHeight; ++i) {
+        const unsigned char* lower = src + 2 * static_cast<std::size_t>(i) * srcStride;
+        const unsigned char* upper = lower + srcStride;
+        unsigned char* out = dst + static_cast<std::size_t>(i) * dstWidth * 3;
+        for (int j = 0; j < dstWidth; ++j, lower += 6, upper += 6, out += 3)
+            for (int k = 0; k < 3; ++k)
+                out[k] = static_cast<unsigned char>(
+                    (lower[k] + lower[k + 3] + upper[k] + upper[k + 3] + 2) >> 2);
+    }
+}
+
+// The source rows (or columns) one destination row (or column) reads, with
+// their covered shares, in the order the filter visits them. Computed once
+// per side instead of once per destination pixel.
+struct Tap {
+    int index;    // wrapped source row or column
+    float share;  // covered fraction of that row or column
+};
+
+struct Taps {
+    std::vector<Tap> taps;
+    std::vector<int> first;  // taps of destination k: [first[k], first[k + 1])
+};
+
+// One side of the filter. The centre and the window bounds are single
+// precision, the scale factor double, as the results depend on it.
+Taps buildTaps(int srcSize, int dstSize) {
+    const double scale = static_cast<double>(srcSize) / dstSize;
+    const float half = static_cast<float>(0.5 * scale);
+    const bool shrinking = srcSize > dstSize;
+    Taps result;
+    result.first.reserve(static_cast<std::size_t>(dstSize) + 1);
+    result.taps.reserve(static_cast<std::size_t>(dstSize) *
+                        (static_cast<std::size_t>(std::ceil(scale)) + 2));
+    for (int k = 0; k < dstSize; ++k) {
+        result.first.push_back(static_cast<int>(result.taps.size()));
+        const float centre = static_cast<float>((k + 0.5) * scale);
+        const float lo = shrinking ? centre - half : centre - 0.5f;
+        const float hi = shrinking ? centre + half : centre + 0.5f;
+        float boundary = lo;
+        for (int n = static_cast<int>(std::floor(lo)); boundary < hi; ++n) {
+            // Both ends of a share lie in one unit interval, so for every
+            // window met here it is exact in single precision; the weight of
+            // a pixel, column share times row share, is single precision.
+            const float share = std::min(static_cast<float>(n + 1), hi) - boundary;
+            // Windows stick out by less than one pixel, so n is -1 at least.
+            const int wrapped = (n + srcSize) % srcSize;
+            result.taps.push_back({wrapped, share});
+            boundary = static_cast<float>(n + 1);
+        }
+    }
+    result.first.push_back(static_cast<int>(result.taps.size()));
+    return result;
+}
+
+// Four single-precision lanes: red, green, blue and weight. Kept together
+// so that the compiler can add a whole weighted pixel in one vector step;
+// each lane still rounds exactly like the lone float it stands for.
+struct alignas(16) Lanes {
+    float v[4];
+};
+
+inline void addWeighted(Lanes& sum, float weight, const Lanes& pixel) {
+    for (int k = 0; k < 4; ++k) sum.v[k] += weight * pixel.v[k];
+}
+
+// Destination channels from sums: (sum + 0.5) / total, truncated.
+inline void storePixel(const Lanes& sum, float inverse, unsigned char* out) {
+#if defined(__SSE2__)
+    const __m128 scaled =
+        _mm_mul_ps(_mm_add_ps(_mm_load_ps(sum.v), _mm_set1_ps(0.5f)), _mm_set1_ps(inverse));
+    const __m128i ints = _mm_cvttps_epi32(scaled);
+    const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(ints, ints), ints));
+    out[0] = static_cast<unsigned char>(bytes);
+    out[1] = static_cast<unsigned char>(bytes >> 8);
+    out[2] = static_cast<unsigned char>(bytes >> 16);
+#else
+    for (int k = 0; k < 3; ++k) out[k] = static_cast<unsigned char>((sum.v[k] + 0.5f) * inverse);
+#endif
+}
+
+// One destination row from its sums. The half is added before dividing by
+// the total weight; the vector steps round exactly like the scalar ones.
+void storeRow(const Lanes* sums, int count, unsigned char* out) {
+    int j = 0;
+#if defined(__SSE2__)
+    // Four totals at once make one division instead of four.
+    for (; j + 4 <= count; j += 4, out += 12) {
+        __m128 a = _mm_load_ps(sums[j].v), b = _mm_load_ps(sums[j + 1].v);
+        __m128 c = _mm_load_ps(sums[j + 2].v), d = _mm_load_ps(sums[j + 3].v);
+        _MM_TRANSPOSE4_PS(a, b, c, d);
+        alignas(16) float inverse[4];
+        _mm_store_ps(inverse, _mm_div_ps(_mm_set1_ps(1.0f), d));
+        for (int k = 0; k < 4; ++k) storePixel(sums[j + k], inverse[k], out + 3 * k);
+    }
+#endif
+    for (; j < count; ++j, out += 3) storePixel(sums[j], 1.0f / sums[j].v[3], out);
+}
+
+// Source rows as Lanes (red, green, blue, 1), converted once for all the
+// destination pixels that read them. A destination row reads a few
+// neighbouring rows, and the next destination row mostly the same ones.
+class RowCache {
+public:
+    RowCache(int width, const unsigned char* pixels)
+        : width_(width), pixels_(pixels), channels_(static_cast<std::size_t>(width) * 3 + 1) {
+        for (auto& slot : slots_) slot.rows.resize(static_cast<std::size_t>(width));
+    }
+
+    const Lanes* row(int index) {
+        ++clock_;
+        Slot* victim = &slots_[0];
+        for (auto& slot : slots_) {
+            if (slot.index == index) {
+                slot.used = clock_;
+                return slot.rows.data();
+            }
+            if (slot.used < victim->used) victim = &slot;
+        }
+        victim->index = index;
+        victim->used = clock_;
+        convert(pixels_ + static_cast<std::size_t>(index) * width_ * 3, victim->rows.data());
+        return victim->rows.data();
+    }
+
+private:
+    struct Slot {
+        int index = -1;
+        unsigned long used = 0;
+        std::vector<Lanes> rows;
+    };
+    // Two plain loops the compiler vectorises: all channels to floats, then
+    // each pixel's three floats (and one beyond, overwritten) into Lanes.
+    void convert(const unsigned char* p, Lanes* out) {
+        const std::size_t channelCount = static_cast<std::size_t>(width_) * 3;
+        float* channels = channels_.data();
+        for (std::size_t c = 0; c < channelCount; ++c) channels[c] = static_cast<float>(p[c]);
+        for (int x = 0; x < width_; ++x, channels += 3) {
+            std::memcpy(out[x].v, channels, sizeof out[x].v);
+            out[x].v[3] = 1.0f;
+        }
+    }
+
+    int width_;
+    const unsigned char* pixels_;
+    std::vector<float> channels_;  // one row of channels, plus one spare
+    unsigned long clock_ = 0;
+    Slot slots_[4];
+};
+
+// The column taps again, padded to the same count for every destination
+// column with taps of share 0. Adding 0 x pixel leaves a sum exactly as it
+// was, so the padding changes no result, while a fixed count lets the
+// inner loop run without data-dependent branches.
+struct PaddedTaps {
+    int count = 0;             // taps per destination column
+    std::vector<int> index;    // source column of tap t of column j at j * count + t
+    std::vector<float> share;  // its share, 0 for padding
+};
+
+PaddedTaps padded(const Taps& taps, int dstSize) {
+    PaddedTaps result;
+    for (int k = 0; k < dstSize; ++k)
+        result.count = std::max(result.count, taps.first[k + 1] - taps.first[k]);
+    const std::size_t size = static_cast<std::size_t>(dstSize) * result.count;
+    result.index.assign(size, 0);
+    result.share.assign(size, 0.0f);
+    for (int k = 0; k < dstSize; ++k) {
+        const std::size_t base = static_cast<std::size_t>(k) * result.count;
+        for (int t = taps.first[k]; t < taps.first[k + 1]; ++t) {
+            result.index[base + (t - taps.first[k])] = taps.taps[t].index;
+            result.share[base + (t - taps.first[k])] = taps.taps[t].share;
+        }
+    }
+    return result;
+}
+
+// Adds one source row, with share fy, into the sums of a destination row.
+// The first row starts the sums instead: 0 + x is x exactly, so nothing
+// needs clearing first.
+template <int Count, bool First>
+void addRow(int dstWidth, int count, const int* index, const float* shares, float fy,
+            const Lanes* line, Lanes* sums) {
+    const int n = Count > 0 ? Count : count;
+    for (int j = 0; j < dstWidth; ++j, index += n, shares += n) {
+        Lanes sum = First ? Lanes{} : sums[j];
+        for (int t = 0; t < n; ++t) addWeighted(sum, shares[t] * fy, line[index[t]]);
+        sums[j] = sum;
+    }
+}
+
+// The same for the first two rows at once, so that the sums need not make
+// a round trip through memory in between; the order of additions is the
+// same as two separate rows.
+template <int Count>
+void addTwoRows(int dstWidth, int count, const int* index, const float* shares, float fy0,
+                const Lanes* line0, float fy1, const Lanes* line1, Lanes* sums) {
+    const int n = Count > 0 ? Count : count;
+    for (int j = 0; j < dstWidth; ++j, index += n, shares += n) {
+        Lanes sum{};
+        for (int t = 0; t < n; ++t) addWeighted(sum, shares[t] * fy0, line0[index[t]]);
+        for (int t = 0; t < n; ++t) addWeighted(sum, shares[t] * fy1, line1[index[t]]);
+        sums[j] = sum;
+    }
+}
+
+using AddRow = void (*)(int, int, const int*, const float*, float, const Lanes*, Lanes*);
+using AddTwoRows = void (*)(int, int, const int*, const float*, float, const Lanes*, float,
+                            const Lanes*, Lanes*);
+
+template <bool First>
+AddRow addRowFor(int count) {
+    switch (count) {
+        case 1: return addRow<1, First>;
+        case 2: return addRow<2, First>;
+        case 3: return addRow<3, First>;
+        case 4: return addRow<4, First>;
+        case 5: return addRow<5, First>;
+        case 6: return addRow<6, First>;
+        default: return addRow<0, First>;
+    }
+}
+
+AddTwoRows addTwoRowsFor(int count) {
+    switch (count) {
+        case 1: return addTwoRows<1>;
+        case 2: return addTwoRows<2>;
+        case 3: return addTwoRows<3>;
+        case 4: return addTwoRows<4>;
+        case 5: return addTwoRows<5>;
+        case 6: return addTwoRows<6>;
+        default: return addTwoRows<0>;
+    }
+}
+
+void resampleGeneral(int srcWidth, int srcHeight, const unsigned char* src,
+                     int dstWidth, int dstHeight, unsigned char* dst) {
+    const Taps rows = buildTaps(srcHeight, dstHeight);
+    const PaddedTaps columns = padded(buildTaps(srcWidth, dstWidth), dstWidth);
+    const AddRow start = addRowFor<true>(columns.count);
+    const AddTwoRows startTwo = addTwoRowsFor(columns.count);
+    const AddRow add = addRowFor<false>(columns.count);
+    RowCache cache(srcWidth, src);
+    std::vector<Lanes> sums(static_cast<std::size_t>(dstWidth));
+    const int* index = columns.index.data();
+    const float* shares = columns.share.data();
+
+    unsigned char* out = dst;
+    for (int i = 0; i < dstHeight; ++i) {
+        // Every destination pixel adds its weighted source pixels in the
+        // filter's own order, rows bottom to top and columns left to right
+        // within a row; only the pixels of one destination row take turns.
+        int r = rows.first[i];
+        const int end = rows.first[i + 1];
+        if (end - r >= 2) {
+            // The cache keeps more than two rows, so the first stays valid.
+            const Lanes* first = cache.row(rows.taps[r].index);
+            const Lanes* second = cache.row(rows.taps[r + 1].index);
+            startTwo(dstWidth, columns.count, index, shares, rows.taps[r].share, first,
+                     rows.taps[r + 1].share, second, sums.data());
+            r += 2;
+        } else {
+            start(dstWidth, columns.count, index, shares, rows.taps[r].share,
+                  cache.row(rows.taps[r].index), sums.data());
+            ++r;
+        }
+        for (; r < end; ++r)
+            add(dstWidth, columns.count, index, shares, rows.taps[r].share,
+                cache.row(rows.taps[r].index), sums.data());
+        storeRow(sums.data(), dstWidth, out);
+        out += static_cast<std::size_t>(dstWidth) * 3;
+    }
+}
+
+}  // namespace
+
+void resampleImage(int srcWidth, int srcHeight, const unsigned char* src,
+                   int dstWidth, int dstHeight, unsigned char* dst) {
+    if (srcWidth == 2 * dstWidth && srcHeight == 2 * dstHeight)
+        halve(srcWidth, src, dstWidth, dstHeight, dst);
+    else
+        resampleGeneral(srcWidth, srcHeight, src, dstWidth, dstHeight, dst);
+}

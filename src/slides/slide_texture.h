@@ -1,0 +1,54 @@
+#pragma once
+#include <cstddef>
+#include <memory>
+#include <span>
+
+#include "images/rgb_image.h"
+
+class TexturePool;
+
+// One picture as a texture from a TexturePool: the picture sized to powers
+// of two in the lower-left corner of the texture, with its own mipmap chain,
+// soft alpha edges and a transparent margin. Gives its name back to the pool
+// when destroyed; the texture itself lives on in the pool.
+class SlideTexture {
+public:
+    // Texels of one upload block, and the bytes of the buffer that carries it.
+    static constexpr int kBlockSide = 256;
+    static constexpr std::size_t kStagingBytes =
+        static_cast<std::size_t>(kBlockSide) * kBlockSide * 4;
+    using Staging = std::span<unsigned char, kStagingBytes>;
+
+    SlideTexture() = default;
+    ~SlideTexture();
+    SlideTexture(const SlideTexture&) = delete;
+    SlideTexture& operator=(const SlideTexture&) = delete;
+
+    // Takes a name from `pool` and writes every level of the picture's chain
+    // into it, consuming `image`. Needs a current context of the pool's
+    // sharing group; leaves the texture bound and the unpack alignment 1 and
+    // row length 256.
+    void upload(std::unique_ptr<RGBImage> image, TexturePool& pool);
+    // Writes mipmap `level` of the bound texture from a picture of that
+    // level's size, in blocks of at most 256x256 texels through `staging`.
+    void uploadLevel(const RGBImage& image, int level, Staging staging);
+    // The picture as a rectangle fitted into the square from -1 to 1 at the
+    // origin of the modelview matrix, shown in its own proportions on the
+    // current viewport. Leaves texturing enabled.
+    void drawQuad() const;
+
+    // Width over height of the picture as it was decoded.
+    float aspect() const { return aspect_; }
+    // Texture coordinates of the picture's right and top edges.
+    float sMax() const { return sMax_; }
+    float tMax() const { return tMax_; }
+    // 0 until a picture has been uploaded.
+    unsigned int name() const { return name_; }
+
+private:
+    TexturePool* pool_ = nullptr;  // not owned
+    float aspect_ = 1.0f;
+    float sMax_ = 0.0f;
+    float tMax_ = 0.0f;
+    unsigned int name_ = 0;
+};
