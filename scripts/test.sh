@@ -62,8 +62,8 @@ run_suite() {
 }
 
 run_suite native native || failed_suites=$((failed_suites + 1))
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    run_suite native-tsan native-tsan || failed_suites=$((failed_suites + 1))
+
+run_suite native-tsan native-tsan || failed_suites=$((failed_suites + 1))
 
 # One X server for all Windows tests (WGL needs GLX), unless one is given.
 xvfb_pid=""

@@ -1,4 +1,5 @@
 #include "display/random.h"
+#include "display/single_precision.h"
 
 #include <cmath>
 #include <mutex>
@@ -81,12 +82,12 @@ double gaussian(float mean, float sigma) {
     float u = 0.0f, v = 0.0f;
     double sq = 0.0;
     do {
-        u = static_cast<float>(2.0 * s.draw() * kInverseMax - 1.0);
-        v = static_cast<float>(2.0 * s.draw() * kInverseMax - 1.0);
+        u = singlePrecision(2.0 * s.draw() * kInverseMax - 1.0);
+        v = singlePrecision(2.0 * s.draw() * kInverseMax - 1.0);
         sq = static_cast<double>(u) * u + static_cast<double>(v) * v;
     } while (sq >= 1.0);
     s.hasSpare = true;
-    const float m = static_cast<float>(std::sqrt(-2.0 * std::log(sq) / sq));
+    const float m = singlePrecision(std::sqrt(-2.0 * std::log(sq) / sq));
     s.spare = v * m;
     return mean + static_cast<double>(sigma) * (static_cast<double>(u) * m);
 }

@@ -1,23 +1,11 @@
 #include "slides/slide.h"
 
 #include "display/random.h"
+#include "display/single_precision.h"
 #include "platform/gl.h"
 #include "settings/settings.h"
 
 #include <cmath>
-
-namespace {
-
-// A coordinate drawn in double precision, kept in single precision. The
-// volatile is there because GCC 12's SLP vectoriser drops the rounding of a
-// double -> float -> double round trip at -O2 and above, which would leave
-// the slide at a point other than the one drawn.
-float singlePrecision(double value) {
-    volatile float rounded = static_cast<float>(value);
-    return rounded;
-}
-
-}  // namespace
 
 Slide::Slide(std::unique_ptr<SlideTexture> texture) : texture(std::move(texture)) {}
 

@@ -1,6 +1,7 @@
 #include "slides/slide.h"
 
 #include "display/random.h"
+#include "display/single_precision.h"
 #include "settings/settings.h"
 #include "slides/texture_pool.h"
 
@@ -55,13 +56,6 @@ protected:
 };
 
 using Vec = std::array<double, 3>;
-
-// Rounds through memory: GCC 12 at -O2 can drop a plain double -> float ->
-// double round trip, and the expectations must not suffer from it.
-float singlePrecision(double value) {
-    volatile float rounded = static_cast<float>(value);
-    return rounded;
-}
 
 // The display's view: a square 90-degree frustum from 0.25 to 2 on a 4:3
 // viewport, cleared to black.
