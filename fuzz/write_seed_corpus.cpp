@@ -2,8 +2,51 @@
 // the folder named on the command line, as a starting corpus for fuzzing.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "images/image_fixtures.h"
+#include "images/tiff_fixtures.h"
+
+namespace {
+
+// A few TIFF variants from libtiff's own writer: the reader's paths for
+// integer, float, compressed, planar and tiled files.
+bool writeTiffSeeds(const std::string& folder) {
+    struct Seed {
+        const char* name;
+        TiffFixture fixture;
+    };
+    const Seed seeds[] = {
+        {"grey8.tif", {4, 3, 8, 1, 1, 1, 1, false, {}, 0, 0, 0}},
+        {"rgb16.tif", {4, 3, 16, 1, 3, 2, 1, false, {}, 0, 1, 0}},
+        {"rgba32f.tif", {4, 3, 32, 3, 4, 2, 1, false, {1}, 0, 0, 0}},
+        {"rgb8-planar-lzw.tif", {4, 3, 8, 1, 3, 2, 5, true, {}, 0, 2, 0}},
+        {"rgb8-deflate.tif", {4, 3, 8, 1, 3, 2, 8, false, {}, 0, 3, 0}},
+        {"rgb8-packbits.tif", {4, 3, 8, 1, 3, 2, 32773, false, {}, 0, 0, 0}},
+        {"grey32u.tif", {4, 3, 32, 1, 1, 1, 1, false, {}, 0, 0, 0}},
+        {"rgb8-pixarlog.tif", {4, 3, 8, 1, 3, 2, 32909, false, {}, 0, 1, 0}},
+        {"grey8-tiled.tif", {20, 20, 8, 1, 1, 1, 1, false, {}, 0, 0, 16}},
+    };
+    for (const Seed& seed : seeds) {
+        const TiffFixture& f = seed.fixture;
+        const std::size_t bytes = static_cast<std::size_t>(f.width) * f.height *
+                                  f.samplesPerPixel * (f.bitsPerSample / 8);
+        std::vector<unsigned char> samples(bytes);
+        for (std::size_t i = 0; i < bytes; ++i) samples[i] = static_cast<unsigned char>(i * 37);
+        if (f.sampleFormat == 3) {
+            std::vector<float> values(bytes / 4);
+            for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<float>(i % 7) / 6.0f;
+            samples = sampleBytes(values);
+        }
+        if (!writeTiff(folder + "/" + seed.name, f, samples)) {
+            std::fprintf(stderr, "cannot write %s\n", seed.name);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -20,5 +63,5 @@ int main(int argc, char** argv) {
         }
         std::fclose(file);
     }
-    return 0;
+    return writeTiffSeeds(argv[1]) ? 0 : 1;
 }

@@ -174,7 +174,13 @@ TEST_F(ProviderTest, ConcurrentLoadersLoseAndRepeatNothingWithinAPass) {
     ASSERT_TRUE(state.pendingDirs.empty());
     ASSERT_FALSE(state.listingOpen);
     EXPECT_EQ(asSet(state.files), asSet(good));
-    for (const auto& path : bad) EXPECT_EQ(fake.calls(path), 1) << path;
+    // A failing file is dropped only once its decoder returns; if a pass
+    // ends meanwhile, the reshuffled list still holds it and another loader
+    // may be served it again. Each loader has at most one file in hand.
+    for (const auto& path : bad) {
+        EXPECT_GE(fake.calls(path), 1) << path;
+        EXPECT_LE(fake.calls(path), kThreads) << path;
+    }
 
     const std::set<std::string> servedThisPass(
         state.files.begin(), state.files.begin() + static_cast<std::ptrdiff_t>(state.cursor));
