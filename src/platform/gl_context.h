@@ -33,6 +33,13 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+#ifdef _WIN32
+// Gives a window's device context (HDC) the first double-buffered RGBA
+// format the driver offers with 24-bit colour, 8-bit alpha and a depth
+// buffer. False when the driver has none or the format cannot be set.
+bool setPlainPixelFormat(void* deviceContext);
+#endif
+
 // A small drawable of its own for contexts that draw off screen: a window
 // with a plain RGBA double-buffered pixel format on Windows, nothing but a
 // size under EGL. Used by tests and tools that have no saver window.

@@ -34,13 +34,7 @@ int runWindowed(HINSTANCE instance) {
                                   800, 600, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     HDC dc = GetDC(window);
-    PIXELFORMATDESCRIPTOR pfd{};
-    pfd.nSize = sizeof pfd;
-    pfd.nVersion = 1;
-    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    pfd.iPixelType = PFD_TYPE_RGBA;
-    pfd.cColorBits = 24;
-    SetPixelFormat(dc, ChoosePixelFormat(dc, &pfd), &pfd);
+    setPlainPixelFormat(dc);
     GLTarget target;
     target.deviceContext = dc;
     std::unique_ptr<GLContext> context = GLContext::create(target);

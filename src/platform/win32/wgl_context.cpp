@@ -35,6 +35,21 @@ void GLContext::releaseCurrent() { wglMakeCurrent(nullptr, nullptr); }
 
 void GLContext::swapBuffers() { SwapBuffers(impl_->deviceContext); }
 
+bool setPlainPixelFormat(void* deviceContext) {
+    HDC dc = static_cast<HDC>(deviceContext);
+    PIXELFORMATDESCRIPTOR pfd{};
+    pfd.nSize = sizeof pfd;
+    pfd.nVersion = 1;
+    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    pfd.iPixelType = PFD_TYPE_RGBA;
+    pfd.cColorBits = 24;
+    pfd.cAlphaBits = 8;
+    pfd.cDepthBits = 16;
+    pfd.iLayerType = PFD_MAIN_PLANE;
+    const int format = ChoosePixelFormat(dc, &pfd);
+    return format != 0 && SetPixelFormat(dc, format, &pfd);
+}
+
 namespace {
 
 const char kOffscreenClass[] = "GlimmoraOffscreenGL";
@@ -65,17 +80,7 @@ GLOffscreenTarget::GLOffscreenTarget(int width, int height) {
     if (!window) return;
     window_ = window;
     HDC dc = GetDC(window);
-    PIXELFORMATDESCRIPTOR pfd{};
-    pfd.nSize = sizeof pfd;
-    pfd.nVersion = 1;
-    pfd.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    pfd.iPixelType = PFD_TYPE_RGBA;
-    pfd.cColorBits = 24;
-    pfd.cAlphaBits = 8;
-    pfd.cDepthBits = 16;
-    pfd.iLayerType = PFD_MAIN_PLANE;
-    const int format = ChoosePixelFormat(dc, &pfd);
-    if (format == 0 || !SetPixelFormat(dc, format, &pfd)) return;
+    if (!setPlainPixelFormat(dc)) return;
     target_.deviceContext = dc;
     valid_ = true;
 }
