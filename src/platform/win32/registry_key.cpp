@@ -7,6 +7,22 @@
 
 static_assert(kRegistryString == REG_SZ && kRegistryDword == REG_DWORD);
 
+namespace {
+
+// The key under HKEY_CURRENT_USER, opened for reading, or created (with its
+// parents) for reading and writing. Null when that is refused.
+HKEY openHandle(const std::string& subkeyPath, bool create) {
+    HKEY handle = nullptr;
+    const LONG result =
+        create ? RegCreateKeyExA(HKEY_CURRENT_USER, subkeyPath.c_str(), 0, nullptr,
+                                 REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &handle,
+                                 nullptr)
+               : RegOpenKeyExA(HKEY_CURRENT_USER, subkeyPath.c_str(), 0, KEY_READ, &handle);
+    return result == ERROR_SUCCESS ? handle : nullptr;
+}
+
+}  // namespace
+
 struct RegistryKey::Impl {
     HKEY handle = nullptr;
 };
@@ -18,22 +34,15 @@ RegistryKey::~RegistryKey() {
 }
 
 std::unique_ptr<RegistryKey> RegistryKey::openForRead(const std::string& subkeyPath) {
-    auto impl = std::make_unique<Impl>();
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, subkeyPath.c_str(), 0, KEY_READ, &impl->handle) !=
-        ERROR_SUCCESS) {
-        return nullptr;
-    }
-    return std::unique_ptr<RegistryKey>(new RegistryKey(std::move(impl)));
+    HKEY handle = openHandle(subkeyPath, false);
+    if (!handle) return nullptr;
+    return std::unique_ptr<RegistryKey>(new RegistryKey(std::make_unique<Impl>(Impl{handle})));
 }
 
 std::unique_ptr<RegistryKey> RegistryKey::createForWrite(const std::string& subkeyPath) {
-    auto impl = std::make_unique<Impl>();
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, subkeyPath.c_str(), 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
-                        &impl->handle, nullptr) != ERROR_SUCCESS) {
-        return nullptr;
-    }
-    return std::unique_ptr<RegistryKey>(new RegistryKey(std::move(impl)));
+    HKEY handle = openHandle(subkeyPath, true);
+    if (!handle) return nullptr;
+    return std::unique_ptr<RegistryKey>(new RegistryKey(std::make_unique<Impl>(Impl{handle})));
 }
 
 std::optional<RegistryValue> RegistryKey::queryValue(const std::string& name,
@@ -72,14 +81,7 @@ namespace {
 // Raw access for the test hooks, with none of the size limits of queryValue.
 class RawKey {
 public:
-    RawKey(const std::string& path, bool create) {
-        const LONG result =
-            create ? RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
-                                     REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
-                                     &handle_, nullptr)
-                   : RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &handle_);
-        if (result != ERROR_SUCCESS) handle_ = nullptr;
-    }
+    RawKey(const std::string& path, bool create) : handle_(openHandle(path, create)) {}
     ~RawKey() {
         if (handle_) RegCloseKey(handle_);
     }
