@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -62,6 +63,8 @@ double uniformReal(double a, double b) {
 }
 
 int uniformInt(int a, int b) {
+    // A reversed range would divide by zero (b = a - 1) or step outside it.
+    if (b < a) std::swap(a, b);
     auto& s = state();
     std::lock_guard lock(s.mutex);
     const int r = s.draw();
@@ -70,6 +73,17 @@ int uniformInt(int a, int b) {
     const std::int64_t span = static_cast<std::int64_t>(b) - a + 1;
     const std::int64_t d = 32767 / span + 1;
     return static_cast<int>(a + r / d);
+}
+
+int wideUniformInt(int a, int b) {
+    if (b < a) std::swap(a, b);
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    const std::int64_t high = s.draw();
+    const std::int64_t r = (high << 15) | s.draw();
+    const std::int64_t span = static_cast<std::int64_t>(b) - a + 1;
+    // r * span < 2^30 * 2^32: no overflow in 64 bits.
+    return static_cast<int>(a + ((r * span) >> 30));
 }
 
 double gaussian(float mean, float sigma) {

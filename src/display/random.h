@@ -17,7 +17,14 @@ double uniformReal(double a, double b);
 
 // a + r / (32767 / (b - a + 1) + 1). Over more than 194 values the top of the
 // range is usually out of reach; callers rely on exactly this behaviour.
+// Bounds given the wrong way round (b < a) mean the same range as (b, a).
 int uniformInt(int a, int b);
+
+// An integer in [a, b], both included, from two generator values (30 bits)
+// scaled over the range, so that every value can come out for ranges of up
+// to 2^30 values, each about equally often. For the shuffle of lists too
+// long for uniformInt's reach. Bounds in either order, like uniformInt.
+int wideUniformInt(int a, int b);
 
 // Normal deviate by the polar method; every second call uses the deviate
 // cached by the first, scaled by its own mean and sigma.

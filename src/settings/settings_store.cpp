@@ -4,6 +4,7 @@
 #include "platform/registry_key.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <iterator>
 #include <optional>
@@ -12,8 +13,13 @@
 namespace {
 
 constexpr std::size_t dwordBytes = 4;
-// A directory path is read into MAX_PATH bytes, a float's text into 256.
-constexpr std::size_t directoryBytes = 260;
+// Directory paths may be longer than MAX_PATH (Windows takes long paths,
+// and the dialog saves whatever it was given); cutting or skipping them at
+// load would lose them at the next save. The longest path Windows forms is
+// 32,767 characters; in the ANSI code page, with its double-byte
+// characters, that is at most twice as many bytes. Longer data is no path.
+constexpr std::size_t directoryBytes = 2 * 32768;
+// A float's text is read into 256 bytes.
 constexpr std::size_t floatTextBytes = 256;
 // A hand-edited "DirCount" may be huge while only a few values exist. No
 // real list comes near this many entries, holes included, so numbers above
@@ -73,11 +79,14 @@ std::optional<std::string> readText(const RegistryKey& key, const std::string& n
 }
 
 // Blanks around the number and anything after it are ignored; a text that
-// does not start with a number gives nothing.
+// does not start with a number gives nothing. Neither does one that reads
+// as infinity or not-a-number ("inf", "nan", "Nancy", "1e999"): no setting
+// means anything there, and an infinite display time freezes the show.
 std::optional<float> readFloat(const RegistryKey& key, const char* name) {
     const auto text = readText(key, name, floatTextBytes);
     float number = 0.0f;
     if (!text || std::sscanf(text->c_str(), " %g ", &number) != 1) return std::nullopt;
+    if (!std::isfinite(number)) return std::nullopt;
     return number;
 }
 

@@ -42,7 +42,7 @@ void Slide::draw(double dt, bool countDown) {
     glPushMatrix();
     glTranslatef(static_cast<float>(position[0]), static_cast<float>(position[1]),
                  static_cast<float>(position[2]));
-    if (texture) texture->drawQuad();
+    if (valid()) texture->drawQuad();
     glPopMatrix();
     if (countDown) remaining -= dt;
 }

@@ -17,7 +17,11 @@ public:
     // Moves by dt seconds, then draws at the new position with the current
     // colour and blending; counts `remaining` down only when asked, so a
     // slide held on screen keeps drifting without falling further due.
+    // Draws nothing when not valid(), but still moves and counts down.
     void draw(double dt, bool countDown);
+    // True when the slide holds a picture that was uploaded whole. A slide
+    // that is not valid is never to be shown; whoever gets one drops it.
+    bool valid() const { return texture && texture->valid(); }
 
     std::array<double, 3> velocity{};  // scene units per second
     std::array<double, 3> position{};  // centre of the rectangle

@@ -18,6 +18,15 @@ std::unique_ptr<RGBImage> resized(const RGBImage& image, int width, int height) 
     return result;
 }
 
+// Reads and so clears every error flag of the current context; true when
+// there was one. Bounded, as a context can hold only a few flags and
+// without a current context the answer may never settle.
+bool clearErrors() {
+    bool any = false;
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) any = true;
+    return any;
+}
+
 }  // namespace
 
 SlideTexture::~SlideTexture() {
@@ -28,6 +37,7 @@ void SlideTexture::upload(std::unique_ptr<RGBImage> image, TexturePool& pool) {
     // A second upload must not lose the first name to the pool for good.
     if (name_ != 0) pool_->giveBack(name_);
     name_ = 0;
+    valid_ = false;
     pool_ = &pool;
     if (!image || image->width <= 0 || image->height <= 0) return;
     aspect_ = static_cast<float>(image->width) / static_cast<float>(image->height);
@@ -41,6 +51,9 @@ void SlideTexture::upload(std::unique_ptr<RGBImage> image, TexturePool& pool) {
         if (!image) return;
     }
 
+    // Errors left over from earlier work in this context are not this
+    // upload's; drop them so that only its own failures count below.
+    clearErrors();
     name_ = pool.takeName();
     glBindTexture(GL_TEXTURE_2D, name_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -56,6 +69,8 @@ void SlideTexture::upload(std::unique_ptr<RGBImage> image, TexturePool& pool) {
         if (!image) return;
         uploadLevel(*image, level, Staging(staging));
     }
+    // The display never sees this context's errors, so they are judged here.
+    valid_ = !clearErrors();
 }
 
 void SlideTexture::uploadLevel(const RGBImage& image, int level, Staging staging) {
@@ -82,6 +97,7 @@ void SlideTexture::uploadLevel(const RGBImage& image, int level, Staging staging
 }
 
 void SlideTexture::drawQuad() const {
+    if (!valid_) return;
     GLint viewport[4] = {0, 0, 0, 0};
     glGetIntegerv(GL_VIEWPORT, viewport);
     const float v = static_cast<float>(viewport[2]) / static_cast<float>(viewport[3]);

@@ -27,15 +27,22 @@ public:
     // Takes a name from `pool` and writes every level of the picture's chain
     // into it, consuming `image`. Needs a current context of the pool's
     // sharing group; leaves the texture bound and the unpack alignment 1 and
-    // row length 256.
+    // row length 256. Whether it worked shows in valid().
     void upload(std::unique_ptr<RGBImage> image, TexturePool& pool);
     // Writes mipmap `level` of the bound texture from a picture of that
     // level's size, in blocks of at most 256x256 texels through `staging`.
     void uploadLevel(const RGBImage& image, int level, Staging staging);
     // The picture as a rectangle fitted into the square from -1 to 1 at the
     // origin of the modelview matrix, shown in its own proportions on the
-    // current viewport. Leaves texturing enabled.
+    // current viewport. Leaves texturing enabled. Draws nothing unless
+    // valid(): an unwritten texture would show as a blank rectangle.
     void drawQuad() const;
+
+    // True once upload() has written the picture's whole chain without an
+    // OpenGL error in the uploading context. False before any upload, for
+    // an empty picture, when memory for a level ran short and when the
+    // driver refused the upload (out of memory, typically).
+    bool valid() const { return valid_; }
 
     // Width over height of the picture as it was decoded.
     float aspect() const { return aspect_; }
@@ -51,4 +58,5 @@ private:
     float sMax_ = 0.0f;
     float tMax_ = 0.0f;
     unsigned int name_ = 0;
+    bool valid_ = false;
 };

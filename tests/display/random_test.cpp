@@ -202,3 +202,52 @@ TEST(RandomGenerator, DrawsAreIndivisibleUnderConcurrency) {
     // 8000 gaussian calls take 4000 pairs; 8000 + 8000 single draws.
     EXPECT_EQ(counter.load(), 8000 + 16000);
 }
+
+TEST_F(ScriptedRandom, GaussianExactValuesRoundThroughSinglePrecision) {
+    // u, v and the factor m are 32-bit floats; keeping any of them in double
+    // precision changes these results in their last digits.
+    const struct {
+        int u, v;
+        double first, second;
+    } cases[] = {
+        {24000, 10000, 2.1256963467058796, -0.86251989006996155},
+        {1, 16384, 0.47656223188278091, 0.50000071532940638},
+        {30000, 16000, 1.7884279588639487, 0.46371225174516439},
+        {5000, 20000, -1.10733507798696, 1.0106449872255325},
+    };
+    for (const auto& c : cases) {
+        script({c.u, c.v});
+        EXPECT_EQ(gaussian(0.5f, 1.5f), c.first) << c.u << ", " << c.v;
+        EXPECT_EQ(gaussian(0.5f, 1.5f), c.second) << c.u << ", " << c.v;
+    }
+}
+
+TEST_F(ScriptedRandom, ReversedBoundsMeanTheSameRange) {
+    for (int r : {0, 1, 16383, 32767}) {
+        constant(r);
+        EXPECT_EQ(uniformInt(9, 0), uniformInt(0, 9)) << r;
+        EXPECT_EQ(uniformInt(0, -1), uniformInt(-1, 0)) << r;  // once a division by zero
+        EXPECT_EQ(uniformInt(INT_MAX, INT_MIN), uniformInt(INT_MIN, INT_MAX)) << r;
+        EXPECT_EQ(wideUniformInt(99999, 0), wideUniformInt(0, 99999)) << r;
+    }
+}
+
+TEST_F(ScriptedRandom, WideDrawReachesEveryValueOfLongRanges) {
+    const struct {
+        int high, low;  // the two generator values, in the order drawn
+        int a, b;
+        int expected;
+    } cases[] = {
+        {0, 0, 0, 99999, 0},
+        {32767, 32767, 0, 99999, 99999},  // the top is reached
+        {16384, 0, 0, 99999, 50000},      // half way
+        {32767, 32767, 7, 7, 7},
+        {32767, 32767, -5, 1 << 29, 1 << 29},
+        {0, 1, 0, (1 << 30) - 1, 1},  // 2^30 values: one step per value
+    };
+    for (const auto& c : cases) {
+        script({c.high, c.low});
+        EXPECT_EQ(wideUniformInt(c.a, c.b), c.expected) << c.high << ", " << c.low;
+        EXPECT_EQ(taken(), 2u);
+    }
+}

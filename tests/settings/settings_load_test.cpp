@@ -96,11 +96,11 @@ TEST_F(SettingsLoad, TexDimWithoutTableEntryMeansDriverMaximum) {
 }
 
 TEST_F(SettingsLoad, DirectoriesSkipHolesAndOverlongValuesAndAppend) {
-    const std::string longest(259, 'L');  // 260 bytes with the NUL: fits
+    const std::string longest(65535, 'L');  // 65,536 bytes with the NUL: fits
     plantDword("DirCount", 6);
     plantText("Dir001", "C:\\one");
     // Dir002 missing.
-    plantText("Dir003", std::string(260, 'X'));  // 261 bytes: skipped
+    plantText("Dir003", std::string(65536, 'X'));  // no path is that long: skipped
     plantText("Dir004", longest);
     plant("Dir005", kRegistryString, bytes("D:\\no terminator"));
     plant("Dir006", kRegistryString, bytes(std::string("E:\\cut\0junk", 11)));
@@ -161,4 +161,16 @@ TEST_F(SettingsLoad, FloatTextsParseLikeScanf) {
     plantText("secondsPerImage", "seventeen");
     s.load();
     EXPECT_FLOAT_EQ(s.secondsPerImage.load(), 17.0f);
+}
+
+TEST_F(SettingsLoad, TextsThatAreNotFiniteNumbersLoadTheDefault) {
+    for (const char* text : {"inf", "-inf", "nan", "infinity", "information", "Nancy",
+                             " -INF ", "nan(0x1)", "1e999", "-1e39"}) {
+        plantText("secondsPerImage", text);
+        plantText("z0Mean", text);
+        Settings s;
+        s.load();
+        EXPECT_FLOAT_EQ(s.secondsPerImage.load(), 17.0f) << text;
+        EXPECT_FLOAT_EQ(s.z0Mean, -0.8f) << text;
+    }
 }

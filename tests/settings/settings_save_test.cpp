@@ -56,7 +56,9 @@ TEST_F(SettingsSave, WritesTheLayoutByteForByte) {
 
 TEST_F(SettingsSave, RoundTripKeepsListOrderAndSixDigits) {
     Settings s;
-    s.directories = {"C:\\b", "C:\\a", "C:\\b", std::string(259, 'p')};
+    // Paths of MAX_PATH and beyond come back whole, not dropped.
+    s.directories = {"C:\\b", "C:\\a", "C:\\b", std::string(259, 'p'), std::string(260, 'q'),
+                     "C:\\" + std::string(4000, 'r')};
     s.secondsPerImage = 17.123456f;
     s.fadeSigma = 0.000123456789f;
     s.x0Mean = -12345678.0f;

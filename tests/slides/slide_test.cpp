@@ -282,3 +282,84 @@ TEST_F(SlideTest, PictureAtUnitDistanceFitsTheWindowInItsOwnProportions) {
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
+
+TEST_F(SlideTest, ASlideWhoseUploadFailedIsNeverDrawn) {
+    // A pool wider than the driver allows cannot allocate its textures, so
+    // every upload into it raises an OpenGL error.
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    TexturePool refused(2 * largest, 256);
+    TexturePool fine(256, 256);
+    const struct {
+        const char* what;
+        TexturePool* pool;
+        int w, h;  // 0: no picture at all
+        bool valid;
+    } cases[] = {
+        {"uploaded", &fine, 256, 256, true},
+        {"no picture", &fine, 0, 0, false},
+        {"driver refused the texture", &refused, 64, 64, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto texture = c.w > 0 ? whitePicture(c.w, c.h, *c.pool) : [&] {
+            auto empty = std::make_unique<SlideTexture>();
+            empty->upload(nullptr, *c.pool);
+            return empty;
+        }();
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "errors stay with the upload";
+        Slide slide(std::move(texture));
+        EXPECT_EQ(slide.valid(), c.valid);
+        slide.position = {0.0, 0.0, -1.0};
+        slide.remaining = 1.0;
+        beginFrame();
+        glColor4f(1, 1, 1, 1);
+        slide.draw(0.25, true);
+        const Coverage lit = readCoverage();
+        EXPECT_EQ(lit.centreRed, c.valid ? 255 : 0);
+        if (!c.valid) {
+            EXPECT_EQ(lit.right, -1) << "nothing at all is drawn";
+        }
+        EXPECT_EQ(slide.remaining, 0.75);
+    }
+    EXPECT_FALSE(Slide().valid());
+}
+
+TEST_F(SlideTest, PictureIsShownUprightAndTheRightWayRound) {
+    // Each quarter of the picture its own colour; the first buffer row is
+    // the bottom of the picture. Same proportions as the window, at unit
+    // distance: the picture fills the window exactly.
+    TexturePool pool(256, 256);
+    auto image = makeRGBImage(kViewWidth, kViewHeight);
+    for (int y = 0; y < kViewHeight; ++y)
+        for (int x = 0; x < kViewWidth; ++x) {
+            const bool right = x >= kViewWidth / 2, top = y >= kViewHeight / 2;
+            unsigned char* p = image->row(y) + x * 3;
+            p[0] = right ? 0 : 255;  // red on the left
+            p[1] = top ? 255 : 0;    // green at the top
+            p[2] = right ? 255 : 0;  // blue on the right
+        }
+    auto texture = std::make_unique<SlideTexture>();
+    texture->upload(std::move(image), pool);
+    Slide slide(std::move(texture));
+    slide.position = {0.0, 0.0, -1.0};
+    beginFrame();
+    slide.draw(0.0, false);
+    glFinish();
+
+    const struct {
+        int x, y;  // window pixel, bottom-up
+        int r, g, b;
+    } quarters[] = {
+        {kViewWidth / 4, kViewHeight / 4, 255, 0, 0},
+        {3 * kViewWidth / 4, kViewHeight / 4, 0, 0, 255},
+        {kViewWidth / 4, 3 * kViewHeight / 4, 255, 255, 0},
+        {3 * kViewWidth / 4, 3 * kViewHeight / 4, 0, 255, 255},
+    };
+    for (const auto& q : quarters) {
+        unsigned char p[4] = {};
+        glReadPixels(q.x, q.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+        EXPECT_EQ((std::array<int, 3>{p[0], p[1], p[2]}), (std::array<int, 3>{q.r, q.g, q.b}))
+            << "window pixel " << q.x << "," << q.y;
+    }
+}

@@ -252,3 +252,41 @@ TEST_F(SlideTextureTest, DestroyingTheTextureGivesItsNameBack) {
     EXPECT_EQ(pool.takeName(), name);
     pool.giveBack(name);
 }
+
+TEST_F(SlideTextureTest, EachMipLevelIsTheExactAverageOfTheLevelAbove) {
+    // Noise-like detail, so that halving step by step (each 2x2 average
+    // rounded half up) and averaging level 0 at once give different texels.
+    auto pool = prefilledPool(64);
+    const auto detail = [](int x, int y) {
+        const unsigned v = static_cast<unsigned>(x * 7919 + y * 104729) * 2654435761u;
+        return std::array<int, 3>{static_cast<int>(v >> 24), static_cast<int>((v >> 16) & 255),
+                                  static_cast<int>((v >> 8) & 255)};
+    };
+    SlideTexture texture;
+    texture.upload(picture(64, 64, detail), *pool);
+    ASSERT_TRUE(texture.valid());
+
+    std::vector<std::array<int, 3>> above(64 * 64);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) above[y * 64 + x] = detail(x, y);
+    for (int l = 1, side = 32; side >= 1; ++l, side /= 2) {
+        std::vector<std::array<int, 3>> expected(static_cast<std::size_t>(side) * side);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                for (int k = 0; k < 3; ++k) {
+                    const auto at = [&](int dx, int dy) {
+                        return above[(2 * y + dy) * (2 * side) + 2 * x + dx][k];
+                    };
+                    expected[y * side + x][k] = (at(0, 0) + at(1, 0) + at(0, 1) + at(1, 1) + 2) >> 2;
+                }
+        const Level got = level(texture, l);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const int d = std::min({x, y, side - x, side - y, 3});
+                const auto& c = expected[y * side + x];
+                ASSERT_EQ(got.at(x, y), (Texel{c[0] * d / 3, c[1] * d / 3, c[2] * d / 3, 255 * d / 3}))
+                    << "level " << l << " texel " << x << "," << y;
+            }
+        above = std::move(expected);
+    }
+}
