@@ -5,13 +5,18 @@
 #include <algorithm>
 #include <iterator>
 
+// Same translation unit and this order: dialogSettings is constructed after
+// theSettings and destroyed before it.
 Settings theSettings;
+std::map<void*, Settings*> dialogSettings;
 
 Settings::Settings() {
     setDefaults();
 }
 
-Settings::~Settings() = default;
+Settings::~Settings() {
+    if (dialogWindow) dialogSettings.erase(dialogWindow);
+}
 
 void Settings::setDefaults() {
     scandirChunkSize = 666;

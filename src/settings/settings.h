@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ public:
 
     // Starts with the defaults, an empty list and no dialog.
     Settings();
+    // Unbinds a dialog that is still bound to this record.
     ~Settings();
     Settings(const Settings&) = delete;
     Settings& operator=(const Settings&) = delete;
@@ -29,13 +31,21 @@ public:
     void setDefaults();
     // Defaults, then whatever the registry holds; directories are appended.
     void load();
-    // Writes every stored field; silently does nothing without access.
-    void save();
+    // Writes every stored field. False when the key could not be opened or
+    // a value could not be written; nothing is ever reported to the user.
+    bool save();
     // Needs a current OpenGL context.
     void queryMaxTextureSize();
     // The largest texture edge to use: the chosen size, or the driver's
     // maximum (capped at largestTextureEdge) for "Driver Maximum".
     std::int32_t textureLimit() const;
+
+#ifdef _WIN32
+    // Runs the modal configuration dialog on this record, owned by `parent`
+    // (an HWND, may be null): 1 after OK, 2 after Cancel, -1 when the dialog
+    // cannot be created or OK could not store the settings.
+    int showDialog(void* parent);
+#endif
 
     std::vector<std::string> directories;
     std::int32_t scandirChunkSize;
@@ -64,3 +74,8 @@ public:
 };
 
 extern Settings theSettings;
+
+// The record each open configuration dialog (by HWND) edits, so that one
+// static dialog procedure serves any record. Used on the main thread only.
+// Defined after theSettings, so it is destroyed before it.
+extern std::map<void*, Settings*> dialogSettings;

@@ -90,24 +90,24 @@ std::optional<float> readFloat(const RegistryKey& key, const char* name) {
     return number;
 }
 
-void writeDword(RegistryKey& key, const char* name, std::int32_t number) {
+bool writeDword(RegistryKey& key, const char* name, std::int32_t number) {
     const auto bits = static_cast<std::uint32_t>(number);
     const unsigned char bytes[dwordBytes] = {
         static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
         static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
-    key.setValue(name, kRegistryDword, bytes, sizeof bytes);
+    return key.setValue(name, kRegistryDword, bytes, sizeof bytes);
 }
 
 // The terminating NUL is part of the stored data.
-void writeText(RegistryKey& key, const std::string& name, const std::string& text) {
-    key.setValue(name, kRegistryString, text.c_str(), text.size() + 1);
+bool writeText(RegistryKey& key, const std::string& name, const std::string& text) {
+    return key.setValue(name, kRegistryString, text.c_str(), text.size() + 1);
 }
 
 // Six significant digits with a point, in the C locale the saver runs in.
-void writeFloat(RegistryKey& key, const char* name, float number) {
+bool writeFloat(RegistryKey& key, const char* name, float number) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", static_cast<double>(number));
-    writeText(key, name, text);
+    return writeText(key, name, text);
 }
 
 }  // namespace
@@ -143,13 +143,16 @@ void Settings::load() {
     }
 }
 
-void Settings::save() {
+bool Settings::save() {
     const auto key = RegistryKey::createForWrite(registryKey);
-    if (!key) return;
+    if (!key) return false;
 
-    writeDword(*key, "scandirChunkSize", scandirChunkSize);
-    writeDword(*key, "texDim", texDim);
-    writeDword(*key, "multimon", multimon ? 1 : 0);
+    // Every value is attempted even after a failure, so that as much as
+    // possible is stored; the result says whether all of it was.
+    bool written = true;
+    written &= writeDword(*key, "scandirChunkSize", scandirChunkSize);
+    written &= writeDword(*key, "texDim", texDim);
+    written &= writeDword(*key, "multimon", multimon ? 1 : 0);
 
     // The old list may be longer than the new one; its extra values go.
     if (const auto oldCount = readDword(*key, "DirCount")) {
@@ -158,11 +161,15 @@ void Settings::save() {
             key->deleteValue(directoryValueName(number));
         }
     }
-    writeDword(*key, "DirCount", static_cast<std::int32_t>(directories.size()));
+    written &= writeDword(*key, "DirCount", static_cast<std::int32_t>(directories.size()));
     for (std::size_t i = 0; i < directories.size(); ++i) {
-        writeText(*key, directoryValueName(static_cast<std::int32_t>(i + 1)), directories[i]);
+        written &= writeText(*key, directoryValueName(static_cast<std::int32_t>(i + 1)),
+                             directories[i]);
     }
 
-    writeFloat(*key, "secondsPerImage", secondsPerImage.load(std::memory_order_relaxed));
-    for (const FloatField& entry : floatFields) writeFloat(*key, entry.name, this->*entry.field);
+    written &= writeFloat(*key, "secondsPerImage", secondsPerImage.load(std::memory_order_relaxed));
+    for (const FloatField& entry : floatFields) {
+        written &= writeFloat(*key, entry.name, this->*entry.field);
+    }
+    return written;
 }

@@ -1,7 +1,8 @@
-// Process entry. Until the saver windows exist, only the windowed test mode
-// does anything: it opens an empty black window that a system key closes.
+// Process entry. The windowed test mode opens a black window that a system
+// key closes; "/c" and an empty command line open the configuration dialog.
 #include "platform/gl.h"
 #include "platform/gl_context.h"
+#include "settings/settings.h"
 
 #include <cctype>
 #include <memory>
@@ -71,6 +72,17 @@ char modeSwitch(const char* commandLine) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    if (modeSwitch(commandLine) == 'w') return runWindowed(instance);
-    return 0;
+    switch (modeSwitch(commandLine)) {
+    case 'w':
+        return runWindowed(instance);
+    // The display settings' Settings button starts "/c"; the dialog belongs
+    // to whatever window is in front. An empty command line (a double-click
+    // on the file) opens it with no owner.
+    case 'c':
+        return theSettings.showDialog(GetForegroundWindow());
+    case 0:
+        return theSettings.showDialog(nullptr);
+    default:
+        return 0;
+    }
 }

@@ -32,7 +32,7 @@ TEST_F(SettingsSave, WritesTheLayoutByteForByte) {
     s.texDim = 2;
     s.multimon = true;
     s.directories = {"C:\\Pictures", "D:\\"};
-    s.save();
+    EXPECT_TRUE(s.save());
 
     EXPECT_TRUE(valueIs(stored("scandirChunkSize"), kRegistryDword, {4, 3, 2, 1}));
     EXPECT_TRUE(valueIs(stored("texDim"), kRegistryDword, {2, 0, 0, 0}));
@@ -154,7 +154,7 @@ TEST_F(SettingsSave, WithoutAccessWritesNothing) {
     registry_testing::denyAccess(true);
     Settings s;
     s.directories = {"C:\\x"};
-    s.save();
+    EXPECT_FALSE(s.save());  // the dialog reports this through its result
     registry_testing::denyAccess(false);
     EXPECT_EQ(RegistryKey::openForRead(Settings::registryKey), nullptr);
     EXPECT_TRUE(storedNames().empty());
