@@ -10,7 +10,8 @@
 namespace {
 
 // A few TIFF variants from libtiff's own writer: the reader's paths for
-// integer, float, compressed, planar and tiled files.
+// integer, float, compressed, planar, tiled, palette, min-is-white and
+// turned files.
 bool writeTiffSeeds(const std::string& folder) {
     struct Seed {
         const char* name;
@@ -26,6 +27,12 @@ bool writeTiffSeeds(const std::string& folder) {
         {"grey32u.tif", {4, 3, 32, 1, 1, 1, 1, false, {}, 0, 0, 0}},
         {"rgb8-pixarlog.tif", {4, 3, 8, 1, 3, 2, 32909, false, {}, 0, 1, 0}},
         {"grey8-tiled.tif", {20, 20, 8, 1, 1, 1, 1, false, {}, 0, 0, 16}},
+        {"palette8.tif", {4, 3, 8, 1, 1, 3, 1, false, {}, 0, 0, 0}},
+        {"palette16-lzw.tif", {4, 3, 16, 1, 1, 3, 5, false, {}, 0, 0, 0}},
+        {"palette8-alpha-planar.tif", {4, 3, 8, 1, 2, 3, 1, true, {1}, 0, 0, 0}},
+        {"miniswhite16.tif", {4, 3, 16, 1, 1, 0, 1, false, {}, 0, 0, 0}},
+        {"rgb8-turned.tif", {4, 3, 8, 1, 3, 2, 1, false, {}, 6, 0, 0}},
+        {"grey8-transverse.tif", {4, 3, 8, 1, 1, 1, 32773, false, {}, 7, 0, 0}},
     };
     for (const Seed& seed : seeds) {
         const TiffFixture& f = seed.fixture;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "images/bmp_rle_decoder.h"
 #include "images/byte_order.h"
 #include "images/stb_decoder.h"
 
@@ -37,7 +38,7 @@ bool pixelDataComplete(const unsigned char* data, std::size_t size) {
     if (width <= 0 || height <= 0 || bitsPerPixel == 0 || bitsPerPixel > 32) return false;
     if (compression != kUncompressed && compression != kBitFields &&
         compression != kAlphaBitFields)
-        return false;  // run-length and embedded JPEG/PNG are not read
+        return false;  // embedded JPEG/PNG are not read
     const std::int64_t stride = (width * bitsPerPixel + 31) / 32 * 4;
     if (height > static_cast<std::int64_t>(size) / stride) return false;
     return offset <= size && static_cast<std::uint64_t>(stride * height) <= size - offset;
@@ -50,6 +51,10 @@ bool isBmp(const unsigned char* data, std::size_t size) {
 }
 
 std::unique_ptr<RGBImage> decodeBmp(const unsigned char* data, std::size_t size) {
-    if (!isBmp(data, size) || !pixelDataComplete(data, size)) return nullptr;
+    if (!isBmp(data, size)) return nullptr;
+    // Paint programs write every 8-bit palette file with RLE8, and old
+    // wallpapers are RLE4; stb reads neither.
+    if (isRunLengthBmp(data, size)) return decodeRunLengthBmp(data, size);
+    if (!pixelDataComplete(data, size)) return nullptr;
     return decodeWithStb(data, size);
 }

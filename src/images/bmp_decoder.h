@@ -7,6 +7,7 @@
 // True when the bytes begin with "BM" and hold a whole BMP header.
 bool isBmp(const unsigned char* data, std::size_t size);
 
-// An uncompressed or bit-field BMP file in memory as 8-bit RGB, bottom row
-// first. Null when it cannot be decoded or its pixel data runs short.
+// An uncompressed, bit-field or run-length (RLE8, RLE4) BMP file in memory
+// as 8-bit RGB, bottom row first. Null when it cannot be decoded or its
+// pixel data runs short.
 std::unique_ptr<RGBImage> decodeBmp(const unsigned char* data, std::size_t size);

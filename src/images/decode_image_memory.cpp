@@ -37,3 +37,10 @@ std::unique_ptr<RGBImage> decodeImageMemory(const unsigned char* data, std::size
     }
     return nullptr;
 }
+
+bool recognisesImage(const unsigned char* data, std::size_t size) {
+    if (!data) return false;
+    for (const Decoder& decoder : kDecoders)
+        if (decoder.recognises(data, size)) return true;
+    return false;
+}

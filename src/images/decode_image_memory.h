@@ -8,3 +8,7 @@
 // by its content, into 8-bit RGB, bottom row first. TIFF is not read here.
 // Null when no decoder accepts the bytes.
 std::unique_ptr<RGBImage> decodeImageMemory(const unsigned char* data, std::size_t size);
+
+// True when one of the decoders above takes the bytes for its format. Only
+// the first 128 bytes at most are looked at, so a file's head will do.
+bool recognisesImage(const unsigned char* data, std::size_t size);

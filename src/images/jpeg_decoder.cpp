@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "images/byte_order.h"
+#include "images/exif_orientation.h"
+#include "images/jpeg_segments.h"
 
 namespace {
 
@@ -38,25 +39,12 @@ bool decodeFailed(tjhandle handle, int status) {
 }
 
 // Photoshop and most other writers that add an Adobe APP14 marker store
-// CMYK inverted (0 = full ink). Walks the markers before the first scan.
+// CMYK inverted (0 = full ink).
 bool hasAdobeMarker(const unsigned char* data, std::size_t size) {
-    std::size_t pos = 2;
-    while (pos + 4 <= size) {
-        if (data[pos] != 0xFF) return false;
-        const unsigned char marker = data[pos + 1];
-        if (marker == 0xFF) {  // fill byte
-            ++pos;
-            continue;
-        }
-        if (marker == 0xDA || marker == 0xD9) return false;  // start of scan, end of image
-        const std::size_t length = readBE16(data + pos + 2);
-        if (length < 2) return false;
-        if (marker == 0xEE && length >= 7 && pos + 4 + 5 <= size &&
-            std::memcmp(data + pos + 4, "Adobe", 5) == 0)
-            return true;
-        pos += 2 + length;
-    }
-    return false;
+    return visitJpegSegments(data, size, [](unsigned char marker, const unsigned char* payload,
+                                            std::size_t bytes) {
+        return marker == 0xEE && bytes >= 5 && std::memcmp(payload, "Adobe", 5) == 0;
+    });
 }
 
 // Naive CMYK to RGB without a colour profile; good enough for a slideshow.
@@ -97,8 +85,9 @@ bool isJpeg(const unsigned char* data, std::size_t size) {
     return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
 
-std::unique_ptr<RGBImage> decodeJpeg(const unsigned char* data, std::size_t size) {
-    if (!isJpeg(data, size)) return nullptr;
+namespace {
+
+std::unique_ptr<RGBImage> decodeStored(const unsigned char* data, std::size_t size) {
     // TurboJPEG takes the size as unsigned long, 32 bits on Windows.
     if (size > 0xFFFFFFFFu) return nullptr;
     TurboDecompressor decompressor;
@@ -120,4 +109,13 @@ std::unique_ptr<RGBImage> decodeJpeg(const unsigned char* data, std::size_t size
                                      result->pixels, width, 0, height, TJPF_RGB, kFlags);
     if (decodeFailed(handle, status)) return nullptr;
     return result;
+}
+
+}  // namespace
+
+std::unique_ptr<RGBImage> decodeJpeg(const unsigned char* data, std::size_t size) {
+    if (!isJpeg(data, size)) return nullptr;
+    // Phones and cameras store the sensor's rows as they come and say in
+    // the EXIF block which way up the picture was taken.
+    return orientImage(decodeStored(data, size), jpegExifOrientation(data, size));
 }

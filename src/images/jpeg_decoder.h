@@ -7,6 +7,7 @@
 // True when the bytes begin with a JPEG start-of-image marker.
 bool isJpeg(const unsigned char* data, std::size_t size);
 
-// A JPEG file in memory as 8-bit RGB, bottom row first. Grey, CMYK and YCCK
-// files become RGB too. Null when it cannot be decoded or is cut short.
+// A JPEG file in memory as 8-bit RGB, bottom row first, turned and mirrored
+// as its EXIF Orientation says. Grey, CMYK and YCCK files become RGB too.
+// Null when it cannot be decoded or is cut short.
 std::unique_ptr<RGBImage> decodeJpeg(const unsigned char* data, std::size_t size);

@@ -11,14 +11,17 @@
 std::unique_ptr<RGBImage> loadImageFile(const char* path) {
     if (!path) return nullptr;
     try {
-        // TIFF files are read by libtiff straight from the file, row by row,
-        // so they are recognised from the first bytes without reading them
-        // whole (and may be larger than the in-memory limit).
+        // The walk hands over every file below the picture folders, videos
+        // and archives too: the head tells whether the rest is worth reading.
+        FileReader file(path);
         std::vector<unsigned char> bytes;
-        if (!readFileHead(path, 4, bytes)) return nullptr;
+        if (!file.read(kImageHeadBytes, bytes)) return nullptr;
+        // TIFF files are read by libtiff straight from the file, row by row
+        // (and may be larger than the in-memory limit).
         if (isTiffSignature(bytes.data(), bytes.size())) return loadTiff(path);
+        if (!recognisesImage(bytes.data(), bytes.size())) return nullptr;
 
-        if (!readFileBytes(path, kMaxImageFileBytes, bytes)) return nullptr;
+        if (!file.readRest(kMaxImageFileBytes, bytes)) return nullptr;
         return decodeImageMemory(bytes.data(), bytes.size());
     } catch (const std::bad_alloc&) {
         // The loader thread must live on; the provider drops the file.

@@ -1,7 +1,12 @@
 #pragma once
+#include <cstddef>
 #include <memory>
 
 #include "images/rgb_image.h"
+
+// How much of a file is read to recognise its format; a file that no
+// decoder recognises costs no more than this.
+constexpr std::size_t kImageHeadBytes = 4096;
 
 // Decodes the picture file at `path` (PNG, JPEG, PCX, BMP, TGA, GIF or TIFF,
 // recognised by content, never by name) into 8-bit RGB, bottom row first.

@@ -1,8 +1,8 @@
 #include "images/rgb_image.h"
 
-#include <cstdlib>
+#include "images/pixel_buffer_pool.h"
 
-RGBImage::~RGBImage() { std::free(pixels); }
+RGBImage::~RGBImage() { PixelBufferPool::instance().give(pixels); }
 
 bool imageSizeAcceptable(std::int64_t width, std::int64_t height) {
     if (width <= 0 || height <= 0) return false;
@@ -13,8 +13,7 @@ bool imageSizeAcceptable(std::int64_t width, std::int64_t height) {
 std::unique_ptr<RGBImage> makeRGBImage(std::int64_t width, std::int64_t height) {
     if (!imageSizeAcceptable(width, height)) return nullptr;
     auto image = std::make_unique<RGBImage>();
-    image->pixels = static_cast<unsigned char*>(
-        std::malloc(static_cast<std::size_t>(width * height * 3)));
+    image->pixels = PixelBufferPool::instance().take(static_cast<std::size_t>(width * height * 3));
     if (!image->pixels) return nullptr;
     image->width = static_cast<std::int32_t>(width);
     image->height = static_cast<std::int32_t>(height);

@@ -3,8 +3,10 @@
 #include <memory>
 
 // A decoded picture: packed 8-bit R, G, B rows with no padding, the bottom
-// row of the picture first. The pixel buffer comes from malloc and is freed
-// with the record; whoever holds the unique_ptr owns both.
+// row of the picture first. The pixel buffer comes from malloc and goes with
+// the record; whoever holds the unique_ptr owns both. A large buffer made by
+// makeRGBImage is handed on to a later picture (PixelBufferPool) instead of
+// being freed, which changes nothing for the owner.
 struct RGBImage {
     std::int32_t width = 0;
     std::int32_t height = 0;
@@ -30,6 +32,7 @@ constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 28;
 // at most kMaxImagePixels pixels in all.
 bool imageSizeAcceptable(std::int64_t width, std::int64_t height);
 
-// A new picture with an uninitialised buffer of width x height x 3 bytes, or
-// null when the size is not acceptable or memory is short.
+// A new picture with an uninitialised buffer of width x height x 3 bytes
+// (possibly holding an earlier picture's pixels), or null when the size is
+// not acceptable or memory is short.
 std::unique_ptr<RGBImage> makeRGBImage(std::int64_t width, std::int64_t height);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -149,6 +150,84 @@ bool readChannels(TIFF* tif, TiffReader& reader, std::uint16_t samplesPerPixel) 
     return true;
 }
 
+// The colour map of a palette file whose single colour channel holds 8- or
+// 16-bit indices; empty when the file is not one or has no map.
+std::vector<std::array<unsigned char, 3>> readPalette(TIFF* tif, const TiffReader& reader,
+                                                      const SampleInfo& sample) {
+    std::vector<std::array<unsigned char, 3>> palette;
+    if (fieldOr<std::uint16_t>(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) != PHOTOMETRIC_PALETTE ||
+        (reader.layout & 3) != 1 || sample.kind != TiffSampleKind::unsignedInteger ||
+        sample.inSampleBytes > 2)
+        return palette;
+    std::uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) != 1 || !red || !green || !blue)
+        return palette;
+    const std::size_t entries = std::size_t{1} << (8 * sample.inSampleBytes);
+    // The format wants 16-bit map entries, but some writers store 8-bit
+    // values as they are; a map with nothing above 255 is such a one.
+    bool eightBit = true;
+    for (std::size_t i = 0; i < entries && eightBit; ++i)
+        eightBit = red[i] < 256 && green[i] < 256 && blue[i] < 256;
+    auto level = [eightBit](std::uint16_t v) {
+        return static_cast<unsigned char>(eightBit ? v : (v + 128u) / 257u);
+    };
+    palette.resize(entries);
+    for (std::size_t i = 0; i < entries; ++i) palette[i] = {level(red[i]), level(green[i]), level(blue[i])};
+    return palette;
+}
+
+// Palette indices of one stored sample each, `stride` samples apart, as
+// the colours they stand for, pixelBytes apart in `out`.
+void expandIndices(const TiffOpenState& state, const unsigned char* source, std::size_t count,
+                   std::size_t stride, unsigned char* out, std::size_t pixelBytes) {
+    for (std::size_t x = 0; x < count; ++x, out += pixelBytes) {
+        std::size_t index = source[x * stride];
+        if (state.inSampleBytes == 2) {
+            std::uint16_t wide;
+            std::memcpy(&wide, source + x * stride * 2, 2);
+            index = wide;
+        }
+        const auto& colour = state.palette[index];
+        out[0] = colour[0];
+        out[1] = colour[1];
+        out[2] = colour[2];
+    }
+}
+
+// Converts the scanline just read, of one plane or of all of them, into
+// `out`.
+void convertScanline(const TiffReader& reader, const TiffOpenState& state, std::uint16_t plane,
+                     unsigned char* out) {
+    const auto width = static_cast<std::size_t>(reader.width);
+    const unsigned char* scanline = state.scanline.get();
+    const std::size_t pixelBytes = reader.pixelBytes;
+    const std::size_t sampleBytes = static_cast<std::size_t>(state.inSampleBytes);
+    if (!state.palette.empty()) {
+        // Delivered as red, green, blue from the index, then any alpha.
+        if (!state.separatePlanes) {
+            expandIndices(state, scanline, width, state.fileChannels, out, pixelBytes);
+            for (std::size_t x = 0; x < width; ++x)
+                for (std::uint16_t s = 1; s < state.fileChannels; ++s)
+                    convertSamples(1, state.inSampleBytes,
+                                   scanline + (x * state.fileChannels + s) * sampleBytes,
+                                   out + x * pixelBytes + 2 + s, 1, state.sampleKind);
+        } else if (plane == 0) {
+            expandIndices(state, scanline, width, 1, out, pixelBytes);
+        } else {
+            convertSamples(width, state.inSampleBytes, scanline, out + 2 + plane,
+                           static_cast<std::ptrdiff_t>(pixelBytes), state.sampleKind);
+        }
+        return;
+    }
+    if (!state.separatePlanes)
+        convertSamples(reader.channels * width, state.inSampleBytes, scanline, out, 1, state.sampleKind);
+    else
+        convertSamples(width, state.inSampleBytes, scanline, out + plane * reader.sampleBytes,
+                       static_cast<std::ptrdiff_t>(pixelBytes), state.sampleKind);
+    if (state.minIsWhite && plane == 0)
+        for (std::size_t x = 0; x < width; ++x) out[x * pixelBytes] = static_cast<unsigned char>(255 - out[x * pixelBytes]);
+}
+
 }  // namespace
 
 void TiffCloser::operator()(tiff* handle) const { TIFFClose(handle); }
@@ -183,6 +262,16 @@ bool openTiff(TiffReader& reader, int outputSampleBytes) {
     reader.width = static_cast<std::int32_t>(width);
     reader.height = static_cast<std::int32_t>(height);
 
+    const std::uint16_t fileChannels = reader.channels;
+    auto palette = readPalette(tif, reader, sample);
+    if (!palette.empty()) {
+        const int alpha = reader.layout >> 2;
+        reader.layout = 3 + 4 * alpha;
+        reader.channels = static_cast<std::uint8_t>(3 + alpha);
+        reader.pixelBytes = static_cast<std::uint8_t>(reader.sampleBytes * reader.channels);
+    }
+    const auto photometric = fieldOr<std::uint16_t>(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+
     bool separatePlanes = false;
     if (samplesPerPixel != 1)
         separatePlanes =
@@ -201,7 +290,7 @@ bool openTiff(TiffReader& reader, int outputSampleBytes) {
         // One handle per plane: libtiff keeps one decoder position per
         // handle and cannot seek inside a compressed strip, so hopping from
         // plane to plane on a single handle fails on strips of several rows.
-        for (int plane = 1; plane < reader.channels; ++plane) {
+        for (int plane = 1; plane < fileChannels; ++plane) {
             TiffHandle extra(TIFFOpen(reader.fileName, "r"));
             if (!extra) return false;
             // The file may have changed since the first open; its scanlines
@@ -219,6 +308,11 @@ bool openTiff(TiffReader& reader, int outputSampleBytes) {
     state->inSampleBytes = sample.inSampleBytes;
     state->sampleKind = sample.kind;
     state->separatePlanes = separatePlanes;
+    state->fileChannels = fileChannels;
+    state->palette = std::move(palette);
+    state->minIsWhite = photometric == PHOTOMETRIC_MINISWHITE && (reader.layout & 3) == 1 &&
+                        state->palette.empty();
+    state->orientation = orientationFromTag(fieldOr<std::uint16_t>(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT));
     reader.openState = std::move(state);
     return true;
 }
@@ -228,8 +322,7 @@ int readTiffRow(TiffReader& reader, unsigned char* out, std::int32_t row) {
     if (!state || !out || row < 0 || row >= reader.height) return -1;
     TIFF* tif = state->tiff.get();
     unsigned char* scanline = state->scanline.get();
-    const auto width = static_cast<std::size_t>(reader.width);
-    const std::uint16_t planes = state->separatePlanes ? reader.channels : 1;
+    const std::uint16_t planes = state->separatePlanes ? state->fileChannels : 1;
 
     // Compressed strips decode forward only, so rows that are not wanted are
     // still read, in order.
@@ -244,15 +337,13 @@ int readTiffRow(TiffReader& reader, unsigned char* out, std::int32_t row) {
     reader.nextRow = row + 1;
     if (!state->separatePlanes) {
         if (TIFFReadScanline(tif, scanline, static_cast<std::uint32_t>(row), 0) < 0) return -1;
-        convertSamples(reader.channels * width, state->inSampleBytes, scanline, out, 1,
-                       state->sampleKind);
+        convertScanline(reader, *state, 0, out);
         return 0;
     }
     for (std::uint16_t plane = 0; plane < planes; ++plane) {
         if (TIFFReadScanline(state->planeTiff(plane), scanline, static_cast<std::uint32_t>(row), plane) < 0)
             return -1;
-        convertSamples(width, state->inSampleBytes, scanline, out + plane * reader.sampleBytes,
-                       reader.pixelBytes, state->sampleKind);
+        convertScanline(reader, *state, plane, out);
     }
     return 0;
 }
@@ -289,6 +380,7 @@ std::unique_ptr<RGBImage> loadTiff(const char* path) {
                 target[0] = target[1] = target[2] = source[0];
         }
     }
+    const Orientation orientation = reader.openState->orientation;
     closeTiff(reader);
-    return image;
+    return orientImage(std::move(image), orientation);
 }

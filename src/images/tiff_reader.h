@@ -1,9 +1,11 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include "images/image_orientation.h"
 #include "images/rgb_image.h"
 #include "images/tiff_samples.h"
 
@@ -28,6 +30,13 @@ struct TiffOpenState {
     std::size_t scanlineBytes = 0;
     // With separate planes, the same file again for planes 1, 2, ...
     std::vector<TiffHandle> planeTiffs;
+    // Samples per pixel in the file: with a palette, fewer than delivered.
+    std::uint16_t fileChannels = 0;
+    // A palette file's colours, indexed by its samples; empty otherwise.
+    std::vector<std::array<unsigned char, 3>> palette;
+    // Grey stored with 0 as white: delivered inverted, 0 as black.
+    bool minIsWhite = false;
+    Orientation orientation = Orientation::upright;
 
     // The handle that reads `plane`.
     ::tiff* planeTiff(int plane) const {
@@ -42,6 +51,7 @@ struct TiffReader {
     std::uint8_t pixelBytes = 0;     // sampleBytes x channels
     std::uint8_t channels = 0;       // colour channels plus alpha
     std::int32_t layout = 0;         // colour count in bits 0-1, alpha in bit 2
+                                     // (a palette file delivers 3 colours)
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::unique_ptr<TiffOpenState> openState;  // set between openTiff and closeTiff
@@ -54,15 +64,18 @@ struct TiffReader {
 // are reported on the debugger output.
 bool openTiff(TiffReader& reader, int outputSampleBytes);
 
-// Converts file row `row` (0 is the top row) into `out`: width pixels of
-// pixelBytes bytes, channels interleaved whatever the file's planar layout.
-// Rows must be asked for in increasing order. 0 on success, -1 on failure.
+// Converts file row `row` (0 is the first stored row) into `out`: width
+// pixels of pixelBytes bytes, channels interleaved whatever the file's
+// planar layout; palette indices become their colours and min-is-white grey
+// is turned round. Rows must be asked for in increasing order. 0 on
+// success, -1 on failure.
 int readTiffRow(TiffReader& reader, unsigned char* out, std::int32_t row);
 
 // Closes the file and frees the scanline; does nothing when nothing is open.
 void closeTiff(TiffReader& reader);
 
-// Decodes the TIFF file at `path` into 8-bit RGB, bottom row first. Grey
-// files (one colour channel) and RGB files are accepted; alpha is dropped.
-// Null on any failure; nothing is left open or allocated.
+// Decodes the TIFF file at `path` into 8-bit RGB, bottom row first, turned
+// as its Orientation tag says. Grey (one colour channel), palette and RGB
+// files are accepted; alpha is dropped. Null on any failure; nothing is left
+// open or allocated.
 std::unique_ptr<RGBImage> loadTiff(const char* path);

@@ -144,6 +144,13 @@ IndexedPicture indexedPicture(int width, int height, int colours) {
     return p;
 }
 
+IndexedPicture runLengthPicture(int width, int height, int colours) {
+    IndexedPicture p = indexedPicture(width, height, colours);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width / 2; ++x) p.indices[std::size_t(y) * width + x] = std::uint8_t((x / 3 + y) % colours);
+    return p;
+}
+
 std::string pngFile(const TestPicture& picture, PngLayout layout, bool interlaced) {
     int colourType = PNG_COLOR_TYPE_RGB, channels = 3, depth = 8;
     switch (layout) {
@@ -153,6 +160,7 @@ std::string pngFile(const TestPicture& picture, PngLayout layout, bool interlace
         case PngLayout::greyAlpha: colourType = PNG_COLOR_TYPE_GRAY_ALPHA; channels = 2; break;
         case PngLayout::rgb16: depth = 16; break;
         case PngLayout::grey16: colourType = PNG_COLOR_TYPE_GRAY; channels = 1; depth = 16; break;
+        case PngLayout::rgba16: colourType = PNG_COLOR_TYPE_RGBA; channels = 4; depth = 16; break;
     }
     std::vector<std::vector<std::uint8_t>> rows;
     for (int y = 0; y < picture.height; ++y) {
@@ -212,6 +220,42 @@ std::string jpegFile(const TestPicture& picture, JpegKind kind, int quality) {
     tjFree(jpeg);
     tjDestroy(handle);
     return out;
+}
+
+std::string exifOrientationBlock(int value, bool bigEndian, int type, int count) {
+    std::string tiff;
+    auto field16 = [&](unsigned v) {
+        const char bytes[2] = {char(bigEndian ? v >> 8 : v), char(bigEndian ? v : v >> 8)};
+        tiff.append(bytes, 2);
+    };
+    auto field32 = [&](std::uint32_t v) {
+        if (bigEndian) {
+            field16(v >> 16);
+            field16(v & 0xFFFF);
+        } else {
+            field16(v & 0xFFFF);
+            field16(v >> 16);
+        }
+    };
+    tiff += bigEndian ? "MM" : "II";
+    field16(42);
+    field32(8);       // first directory
+    field16(1);       // one entry
+    field16(0x0112);  // Orientation
+    field16(unsigned(type));
+    field32(std::uint32_t(count));
+    field16(unsigned(value));  // a SHORT value sits at the start of the field
+    field16(0);
+    field32(0);  // no next directory
+    return std::string("Exif\0\0", 6) + tiff;
+}
+
+std::string withApp1(const std::string& jpeg, const std::string& block) {
+    const std::size_t length = block.size() + 2;
+    std::string segment = "\xFF\xE1";
+    segment += char(length >> 8);
+    segment += char(length & 0xFF);
+    return jpeg.substr(0, 2) + segment + block + jpeg.substr(2);
 }
 
 std::string cmykJpegFile(int width, int height, const std::vector<std::uint8_t>& cmyk, bool adobe, bool ycck) {
@@ -352,6 +396,93 @@ std::string bmpPaletteFile(const IndexedPicture& picture) {
 
 namespace {
 
+// Appends the run-length code of one row of indices.
+void encodeRunLengthRow(std::string& s, const std::vector<std::uint8_t>& row, int bits) {
+    const std::size_t width = row.size();
+    auto absolute = [&](std::size_t from, std::size_t count) {
+        s += '\0';
+        s += char(count);
+        std::string bytes;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (bits == 8) {
+                bytes += char(row[from + i]);
+            } else if (i % 2 == 0) {
+                bytes += char(row[from + i] << 4);
+            } else {
+                bytes.back() = char(bytes.back() | row[from + i]);
+            }
+        }
+        if (bytes.size() % 2) bytes += '\0';
+        s += bytes;
+    };
+    std::size_t i = 0;
+    while (i < width) {
+        std::size_t run = 1;
+        while (i + run < width && run < 255 && row[i + run] == row[i]) ++run;
+        if (run >= 2) {
+            s += char(run);
+            s += char(bits == 8 ? row[i] : row[i] << 4 | row[i]);
+            i += run;
+            continue;
+        }
+        std::size_t literal = 1;
+        while (i + literal < width && literal < 255 &&
+               !(i + literal + 1 < width && row[i + literal] == row[i + literal + 1]))
+            ++literal;
+        if (literal >= 3) {
+            absolute(i, literal);
+        } else {
+            for (std::size_t k = 0; k < literal; ++k) {
+                s += '\1';
+                s += char(bits == 8 ? row[i + k] : row[i + k] << 4);
+            }
+        }
+        i += literal;
+    }
+    s += std::string("\0\0", 2);  // end of line
+}
+
+}  // namespace
+
+std::string bmpRunLengthStream(int width, int height, int bits, const std::vector<Rgb>& palette,
+                               const std::string& stream) {
+    const std::uint32_t offset = std::uint32_t(54 + palette.size() * 4);
+    std::string s = "BM";
+    put32(s, std::uint32_t(offset + stream.size()));
+    put32(s, 0);
+    put32(s, offset);
+    put32(s, 40);
+    put32(s, width);
+    put32(s, height);
+    put16(s, 1);
+    put16(s, bits);
+    put32(s, bits == 8 ? 1 : 2);
+    put32(s, std::uint32_t(stream.size()));
+    put32(s, 2835);
+    put32(s, 2835);
+    put32(s, std::uint32_t(palette.size()));
+    put32(s, 0);
+    for (const Rgb& c : palette) {
+        s += char(c[2]);
+        s += char(c[1]);
+        s += char(c[0]);
+        s += '\0';
+    }
+    return s + stream;
+}
+
+std::string bmpRunLengthFile(const IndexedPicture& picture, int bits) {
+    std::string stream;
+    for (int y = picture.height - 1; y >= 0; --y) {
+        const auto first = picture.indices.begin() + std::ptrdiff_t(y) * picture.width;
+        encodeRunLengthRow(stream, std::vector<std::uint8_t>(first, first + picture.width), bits);
+    }
+    stream += std::string("\0\1", 2);  // end of bitmap
+    return bmpRunLengthStream(picture.width, picture.height, bits, picture.palette, stream);
+}
+
+namespace {
+
 std::string tgaHeader(int type, int mapLength, int width, int height, int bits, bool topDown, int alphaBits) {
     std::string s;
     s += '\0';                        // no image id
@@ -485,6 +616,7 @@ std::vector<std::pair<std::string, std::string>> allFixtureFiles() {
     const TestPicture opaque = testPicture(13, 9);
     const TestPicture alpha = testPicture(13, 9, true);
     const IndexedPicture indexed16 = indexedPicture(13, 9, 16);
+    const IndexedPicture runs = runLengthPicture(13, 9, 16);
     std::vector<std::uint8_t> cmyk;
     for (std::size_t i = 0; i < opaque.rgba.size(); ++i) cmyk.push_back(opaque.rgba[i]);
     return {
@@ -494,10 +626,15 @@ std::vector<std::pair<std::string, std::string>> allFixtureFiles() {
         {"grey_alpha.png", pngFile(alpha, PngLayout::greyAlpha)},
         {"rgb16.png", pngFile(opaque, PngLayout::rgb16)},
         {"interlaced.png", pngFile(alpha, PngLayout::rgba, true)},
+        {"grey16_interlaced.png", pngFile(opaque, PngLayout::grey16, true)},
+        {"rgb16_interlaced.png", pngFile(opaque, PngLayout::rgb16, true)},
+        {"rgba16_interlaced.png", pngFile(alpha, PngLayout::rgba16, true)},
         {"palette.png", pngPaletteFile(indexed16, 4, 3)},
         {"baseline.jpg", jpegFile(opaque, JpegKind::baseline)},
         {"progressive.jpg", jpegFile(opaque, JpegKind::progressive)},
         {"grey.jpg", jpegFile(opaque, JpegKind::grey)},
+        {"turned.jpg", withApp1(jpegFile(opaque, JpegKind::baseline), exifOrientationBlock(6))},
+        {"transverse_le.jpg", withApp1(jpegFile(opaque, JpegKind::baseline), exifOrientationBlock(7, false))},
         {"cmyk.jpg", cmykJpegFile(opaque.width, opaque.height, cmyk, false)},
         {"adobe_cmyk.jpg", cmykJpegFile(opaque.width, opaque.height, cmyk, true)},
         {"ycck.jpg", cmykJpegFile(opaque.width, opaque.height, cmyk, true, true)},
@@ -507,6 +644,8 @@ std::vector<std::pair<std::string, std::string>> allFixtureFiles() {
         {"rgb24.bmp", bmpFile(opaque, 24)},
         {"rgba32.bmp", bmpFile(alpha, 32, true)},
         {"palette.bmp", bmpPaletteFile(indexed16)},
+        {"rle8.bmp", bmpRunLengthFile(runs, 8)},
+        {"rle4.bmp", bmpRunLengthFile(runs, 4)},
         {"rgb24.tga", tgaFile(opaque, 24, false)},
         {"rgba32_rle.tga", tgaFile(alpha, 32, true, true)},
         {"grey_rle.tga", tgaGreyFile(opaque, true)},

@@ -34,8 +34,11 @@ struct IndexedPicture {
     Rgb colour(int x, int y) const { return palette[indices[std::size_t(y) * width + x]]; }
 };
 IndexedPicture indexedPicture(int width, int height, int colours);
+// The same with runs of three equal indices across the left half of every
+// row, as run-length writers meet them.
+IndexedPicture runLengthPicture(int width, int height, int colours);
 
-enum class PngLayout { rgb, rgba, grey, greyAlpha, rgb16, grey16 };
+enum class PngLayout { rgb, rgba, grey, greyAlpha, rgb16, grey16, rgba16 };
 // Grey layouts take the red channel; 16-bit layouts store each value v as
 // v * 257 (so the 8-bit result must be v again).
 std::string pngFile(const TestPicture& picture, PngLayout layout, bool interlaced = false);
@@ -44,6 +47,12 @@ std::string pngPaletteFile(const IndexedPicture& picture, int bitDepth, int tran
 
 enum class JpegKind { baseline, progressive, grey };
 std::string jpegFile(const TestPicture& picture, JpegKind kind, int quality = 95);
+// An EXIF block as a camera writes it: "Exif", two zero bytes and a TIFF
+// structure whose first directory holds the Orientation tag alone, of
+// `type` (3 = SHORT), `count` values, `value` in the first.
+std::string exifOrientationBlock(int value, bool bigEndian = true, int type = 3, int count = 1);
+// `jpeg` with an APP1 segment holding `block` right after its start marker.
+std::string withApp1(const std::string& jpeg, const std::string& block);
 // CMYK data as given (4 bytes a pixel, top row first). With `adobe` the file
 // carries the Adobe marker and so stores inverted CMYK; `ycck` stores it
 // YCCK-transformed (always with the marker).
@@ -56,6 +65,13 @@ std::string gifFile(const IndexedPicture& picture, bool interlaced, int transpar
 
 std::string bmpFile(const TestPicture& picture, int bitsPerPixel, bool topDown = false);
 std::string bmpPaletteFile(const IndexedPicture& picture);
+// Run-length BMP (`bits` 8 for RLE8, 4 for RLE4; at most 16 colours for 4)
+// as paint programs write it: repeats as runs, the rest as absolute runs,
+// an end-of-line code after every row and the end-of-bitmap code.
+std::string bmpRunLengthFile(const IndexedPicture& picture, int bits);
+// A run-length BMP with the given palette and run-length data as it stands.
+std::string bmpRunLengthStream(int width, int height, int bits, const std::vector<Rgb>& palette,
+                               const std::string& stream);
 
 // 24 or 32 bits; grey takes the red channel.
 std::string tgaFile(const TestPicture& picture, int bitsPerPixel, bool runLength, bool topDown = false);

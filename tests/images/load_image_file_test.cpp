@@ -2,6 +2,9 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "images/decode_test_util.h"
 #include "images/file_bytes.h"
 #include "images/image_expectations.h"
@@ -42,6 +45,54 @@ TEST_F(LoadImageFileTest, MissingEmptyAndForeignFilesAreRefused) {
     EXPECT_EQ(loadImageFile(write("notes.txt", "Just some words, no picture.\n").c_str()), nullptr);
     EXPECT_EQ(loadImageFile(nullptr), nullptr);
 }
+
+// Heads of common files that are not pictures, as a walk through a user's
+// folders meets them.
+TEST(ImageHeads, EveryPictureIsKnownByItsHeadAndNothingElseIs) {
+    for (const auto& [name, bytes] : allFixtureFiles()) {
+        const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+        EXPECT_TRUE(recognisesImage(data, std::min(bytes.size(), kImageHeadBytes))) << name;
+    }
+    const std::string foreign[] = {
+        std::string("\0\0\0\x20" "ftypisom\0\0\x02\0isomiso2avc1mp41", 32),  // MP4 video
+        std::string("\x1A\x45\xDF\xA3\x93\x42\x82\x88matroska", 16),        // Matroska video
+        std::string("RIFF\x24\x80\0\0WAVEfmt \x10\0\0\0", 20),               // sound
+        std::string("PK\x03\x04\x14\0\0\0\x08\0", 10) + std::string(40, 'z'),  // archive
+        "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n1 0 obj\n<< /Type /Catalog >>\nendobj\n",
+        "ID3\x04\0\0\0\0\x01\x76TIT2\0\0\0\x0C\0\0\x03Some song title",
+        "Just some words, no picture, long enough to fill a header.\n",
+    };
+    for (const std::string& head : foreign)
+        EXPECT_FALSE(recognisesImage(reinterpret_cast<const unsigned char*>(head.data()), head.size()))
+            << head.substr(0, 8);
+}
+
+#if defined(__linux__)
+// Bytes this process has read from files so far.
+std::uint64_t bytesReadSoFar() {
+    std::FILE* io = std::fopen("/proc/self/io", "r");
+    if (!io) return 0;
+    unsigned long long value = 0;
+    if (std::fscanf(io, "rchar: %llu", &value) != 1) value = 0;
+    std::fclose(io);
+    return value;
+}
+
+TEST_F(LoadImageFileTest, AFileNoDecoderKnowsCostsOnlyItsHead) {
+    std::string video("\0\0\0\x20" "ftypisom", 12);
+    video.resize(8 << 20, '\x5A');
+    const std::string path = write("holiday.mp4", video);
+    const std::uint64_t before = bytesReadSoFar();
+    EXPECT_EQ(loadImageFile(path.c_str()), nullptr);
+    const std::uint64_t read = bytesReadSoFar() - before;
+    EXPECT_LE(read, 64u << 10);
+    // A picture is still read whole.
+    const std::string picture = write("picture", bmpFile(testPicture(600, 400), 24));
+    const std::uint64_t beforePicture = bytesReadSoFar();
+    EXPECT_NE(loadImageFile(picture.c_str()), nullptr);
+    EXPECT_GE(bytesReadSoFar() - beforePicture, 600u * 400u * 3u);
+}
+#endif
 
 TEST_F(LoadImageFileTest, FileReadStopsAtItsLimit) {
     const std::string path = write("big", std::string(5000, 'x'));

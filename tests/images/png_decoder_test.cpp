@@ -56,6 +56,27 @@ TEST(PngDecoder, InterlacedMatchesStraight) {
     expectPicture(decode(pngFile(kOpaque, PngLayout::rgb, true)).get(), 13, 9, exact(kOpaque));
 }
 
+// Every Adam7 pass leaves gaps in a picture of this size, in rows and
+// columns alike; the straight file of the same picture is the reference.
+TEST(PngDecoder, SixteenBitInterlacedMatchesStraight) {
+    const TestPicture opaque = testPicture(37, 23);
+    const TestPicture alpha = testPicture(37, 23, true);
+    struct Case {
+        PngLayout layout;
+        const TestPicture& picture;
+    };
+    for (const Case& c : {Case{PngLayout::grey16, opaque}, Case{PngLayout::rgb16, opaque},
+                          Case{PngLayout::rgba16, alpha}}) {
+        SCOPED_TRACE(int(c.layout));
+        auto straight = decode(pngFile(c.picture, c.layout, false));
+        auto interlaced = decode(pngFile(c.picture, c.layout, true));
+        ASSERT_NE(straight, nullptr);
+        expectPicture(interlaced.get(), 37, 23, [&](int x, int y) { return pixelFromTop(*straight, x, y); });
+        if (c.layout == PngLayout::grey16) expectPicture(interlaced.get(), 37, 23, greyOf(c.picture));
+        if (c.layout == PngLayout::rgb16) expectPicture(interlaced.get(), 37, 23, exact(c.picture));
+    }
+}
+
 TEST(PngDecoder, PaletteOfEveryDepthWithTransparentIndex) {
     for (int depth : {1, 2, 4, 8}) {
         const IndexedPicture p = indexedPicture(13, 9, 1 << (depth < 8 ? depth : 7));

@@ -86,9 +86,9 @@ bool writeTiff(const std::string& path, const TiffFixture& f,
         const std::size_t entries = std::size_t{1} << f.bitsPerSample;
         std::vector<std::uint16_t> red(entries), green(entries), blue(entries);
         for (std::size_t i = 0; i < entries; ++i) {
-            red[i] = static_cast<std::uint16_t>(65535 - i * 257);
+            red[i] = static_cast<std::uint16_t>(f.eightBitColourMap ? 255 - i : 65535 - i * 257);
             green[i] = 0;
-            blue[i] = 65535;
+            blue[i] = f.eightBitColourMap ? 255 : 65535;
         }
         ok = TIFFSetField(t, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
     }

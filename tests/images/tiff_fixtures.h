@@ -20,6 +20,10 @@ struct TiffFixture {
     std::uint16_t orientation = 0;            // 0: tag left out
     std::uint32_t rowsPerStrip = 0;           // 0: libtiff's choice
     std::uint32_t tileSize = 0;               // non-zero: tiled, square tiles
+    // Palette files: entry i is red 65535 - 257 i, green 0, blue 65535 (as
+    // 16-bit values), or with eightBitColourMap red 255 - i, green 0, blue
+    // 255 stored unscaled, as some writers do.
+    bool eightBitColourMap = false;
 };
 
 // Writes `fixture` to `path` with `samples`: the picture's rows, top row

@@ -242,27 +242,69 @@ TEST_F(TiffChannels, ChannelTable) {
     }
 }
 
-TEST_F(TiffChannels, OnlyTheListedTagsAreConsulted) {
-    // A palette file shows its raw indices as grey, not its colour map.
-    TiffFixture palette = grey(3, 1);
-    palette.photometric = PHOTOMETRIC_PALETTE;
-    auto indices = load(palette, Bytes{0, 1, 200});
-    ASSERT_TRUE(indices);
-    EXPECT_EQ(pixels(*indices), (Bytes{0, 0, 0, 1, 1, 1, 200, 200, 200}));
+TEST_F(TiffChannels, PaletteMinIsWhiteAndOrientationAreShownAsMeant) {
+    // A palette file shows its colour map, whether the map holds 16-bit
+    // entries, as the format wants, or 8-bit values as some writers store.
+    struct PaletteCase {
+        std::uint16_t bits;
+        bool eightBitMap;
+        Bytes samples;
+        Bytes expected;
+    };
+    const PaletteCase palettes[] = {
+        {8, false, Bytes{0, 1, 200}, Bytes{255, 0, 255, 254, 0, 255, 55, 0, 255}},
+        {8, true, Bytes{0, 1, 200}, Bytes{255, 0, 255, 254, 0, 255, 55, 0, 255}},
+        // 16-bit indices 0, 1 and 1000 (the map's red wraps every 256
+        // entries: entry 1000 is 5143, level 20).
+        {16, false, sampleBytes<std::uint16_t>({0, 1, 1000}), Bytes{255, 0, 255, 254, 0, 255, 20, 0, 255}},
+    };
+    for (const PaletteCase& c : palettes) {
+        SCOPED_TRACE(testing::Message() << c.bits << " bits, 8-bit map " << c.eightBitMap);
+        TiffFixture palette = grey(3, 1, c.bits);
+        palette.photometric = PHOTOMETRIC_PALETTE;
+        palette.eightBitColourMap = c.eightBitMap;
+        auto image = load(palette, c.samples);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(pixels(*image), c.expected);
+    }
 
-    // Min-is-white keeps its raw values, so it shows inverted.
+    // Min-is-white grey is turned round, at every sample width.
     TiffFixture inverted = grey(2, 1);
     inverted.photometric = PHOTOMETRIC_MINISWHITE;
-    auto raw = load(inverted, Bytes{0, 255});
-    ASSERT_TRUE(raw);
-    EXPECT_EQ(pixels(*raw), (Bytes{0, 0, 0, 255, 255, 255}));
+    auto shown = load(inverted, Bytes{0, 255});
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(pixels(*shown), (Bytes{255, 255, 255, 0, 0, 0}));
+    TiffFixture inverted16 = grey(2, 1, 16);
+    inverted16.photometric = PHOTOMETRIC_MINISWHITE;
+    auto shown16 = load(inverted16, sampleBytes<std::uint16_t>({0, 65535}));
+    ASSERT_TRUE(shown16);
+    EXPECT_EQ(pixels(*shown16), (Bytes{255, 255, 255, 0, 0, 0}));
 
-    // The first file row is the top row, whatever Orientation says.
+    // Orientation 4 says the first file row is the picture's bottom row.
     TiffFixture upsideDown = grey(2, 3);
     upsideDown.orientation = ORIENTATION_BOTLEFT;
     auto oriented = load(upsideDown, Bytes{255, 255, 0, 0, 0, 0});
     ASSERT_TRUE(oriented);
-    EXPECT_EQ(pixels(*oriented), (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 255, 255, 255}));
+    EXPECT_EQ(pixels(*oriented), (Bytes{255, 255, 255, 255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(TiffChannels, SeparatePalettePlanesMatchContiguous) {
+    // A palette index with associated alpha, stored both ways.
+    TiffFixture f = grey(5, 3);
+    f.photometric = PHOTOMETRIC_PALETTE;
+    f.samplesPerPixel = 2;
+    f.extraSamples = {EXTRASAMPLE_ASSOCALPHA};
+    f.rowsPerStrip = 2;
+    Bytes samples(5 * 3 * 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<unsigned char>(i * 23 + 5);
+    auto contiguous = loadTiff(write("contiguous.tif", f, samples).c_str());
+    f.separatePlanes = true;
+    auto separate = loadTiff(write("separate.tif", f, samples).c_str());
+    ASSERT_TRUE(contiguous);
+    ASSERT_TRUE(separate);
+    EXPECT_EQ(pixels(*separate), pixels(*contiguous));
+    // Index 5 in the first pixel (its alpha is dropped): red 255 - 5.
+    EXPECT_EQ(Bytes(contiguous->row(2), contiguous->row(2) + 3), (Bytes{250, 0, 255}));
 }
 
 // --- Debugger messages --------------------------------------------------------

@@ -1,0 +1,9 @@
+#pragma once
+#include <cstddef>
+
+#include "images/image_orientation.h"
+
+// The Orientation tag of the first EXIF block of a JPEG file. A file
+// without one, or with one that is damaged, of the wrong type or out of
+// range, is upright.
+Orientation jpegExifOrientation(const unsigned char* data, std::size_t size);
