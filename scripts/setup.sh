@@ -27,6 +27,8 @@ PACKAGES=(
   binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libz-mingw-w64-dev
   # running the Windows build
   wine wine64 xvfb xauth
+  # driving and capturing the saver's windows on Xvfb (screenshots)
+  xdotool imagemagick
   # native OpenGL through EGL on Mesa
   libegl-dev libegl-mesa0 libgl1-mesa-dri libglu1-mesa-dev libglx-mesa0
   # native codecs

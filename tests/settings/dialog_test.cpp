@@ -8,6 +8,7 @@
 #include "support/temp_dir.h"
 
 #include <commctrl.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdlib>
@@ -364,6 +365,29 @@ TEST_F(DialogTest, SecondOpeningInOneProcessShowsTheListOnce) {
         });
     }
     EXPECT_EQ(directories(), (std::vector<std::string>{"C:\\once"}));
+}
+
+// A key the user may read but not change (as a policy can make it): OK
+// still closes the dialog, and its result tells that nothing was stored.
+TEST_F(DialogTest, OkThatCannotStoreEndsWithFailure) {
+    plantText("secondsPerImage", "30");
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:(D;;0x0002;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1, &readOnly, nullptr));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Settings::registryKey, 0, WRITE_DAC, &key),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly), ERROR_SUCCESS);
+    RegCloseKey(key);
+    LocalFree(readOnly);
+
+    Settings record;
+    const int result = runDialog(record, [](HWND dialog) {
+        press(item(dialog, IDC_SECONDS_SLIDER), VK_END);
+        clickLater(dialog, IDOK);
+    });
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(storedText("secondsPerImage"), std::string("30", 3));
 }
 
 // The product itself, as the display settings start it.
