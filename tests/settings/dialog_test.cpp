@@ -367,6 +367,18 @@ TEST_F(DialogTest, SecondOpeningInOneProcessShowsTheListOnce) {
     EXPECT_EQ(directories(), (std::vector<std::string>{"C:\\once"}));
 }
 
+TEST_F(DialogTest, NoTextureSelectionStoresDriverMaximum) {
+    plantDword("texDim", 3);
+    Settings record;
+    runDialog(record, [](HWND dialog) {
+        HWND combo = item(dialog, IDC_TEXTURE_SIZE);
+        EXPECT_EQ(comboSelection(combo), "512x512");
+        SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        clickLater(dialog, IDOK);
+    });
+    EXPECT_TRUE(valueIs(stored("texDim"), kRegistryDword, dword(0)));
+}
+
 // A key the user may read but not change (as a policy can make it): OK
 // still closes the dialog, and its result tells that nothing was stored.
 TEST_F(DialogTest, OkThatCannotStoreEndsWithFailure) {
