@@ -34,6 +34,18 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM data) {
     return FALSE;
 }
 
+// Waits up to `ms`, handling whatever reaches this thread meanwhile: a
+// child's dialog sends to its owner, which may be a window of ours, and
+// would hang until the owner's thread answers.
+void pump(DWORD ms) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
 }  // namespace
 
 HWND waitForDialog(const char* caption, DWORD processId, HWND owner) {
@@ -41,7 +53,7 @@ HWND waitForDialog(const char* caption, DWORD processId, HWND owner) {
         Search search{caption, processId, owner, nullptr};
         EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found) return search.found;
-        Sleep(pollMs);
+        pump(pollMs);
     }
     return nullptr;
 }
@@ -49,7 +61,7 @@ HWND waitForDialog(const char* caption, DWORD processId, HWND owner) {
 bool waitUntilGone(HWND window) {
     for (DWORD waited = 0; waited < patienceMs; waited += pollMs) {
         if (!IsWindow(window)) return true;
-        Sleep(pollMs);
+        pump(pollMs);
     }
     return false;
 }
@@ -160,12 +172,28 @@ ChildProcess::~ChildProcess() {
 }
 
 DWORD ChildProcess::waitForExit() {
-    if (!info_.hProcess || WaitForSingleObject(info_.hProcess, patienceMs) != WAIT_OBJECT_0) {
-        return STILL_ACTIVE;
+    if (!info_.hProcess) return STILL_ACTIVE;
+    for (DWORD waited = 0; waited < patienceMs; waited += pollMs) {
+        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0) {
+            DWORD status = STILL_ACTIVE;
+            GetExitCodeProcess(info_.hProcess, &status);
+            return status;
+        }
+        pump(pollMs);
     }
-    DWORD status = STILL_ACTIVE;
-    GetExitCodeProcess(info_.hProcess, &status);
-    return status;
+    return STILL_ACTIVE;
+}
+
+FrontWindow::FrontWindow()
+    : window_(CreateWindowExA(0, "STATIC", "Display Settings", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                              0, 0, 240, 120, nullptr, nullptr, GetModuleHandleA(nullptr),
+                              nullptr)) {
+    SetForegroundWindow(window_);
+    pump(0);
+}
+
+FrontWindow::~FrontWindow() {
+    DestroyWindow(window_);
 }
 
 }  // namespace dialog_driver

@@ -57,10 +57,26 @@ public:
     bool started() const { return info_.hProcess != nullptr; }
     DWORD id() const { return info_.dwProcessId; }
     // The exit status, or STILL_ACTIVE when it does not end within 30 s.
+    // Messages sent to this thread are answered meanwhile.
     DWORD waitForExit();
 
 private:
     PROCESS_INFORMATION info_{};
+};
+
+// A window of this process in front, standing in for the display settings
+// that start "/c"; the waits above keep answering its messages.
+class FrontWindow {
+public:
+    FrontWindow();
+    ~FrontWindow();
+    FrontWindow(const FrontWindow&) = delete;
+    FrontWindow& operator=(const FrontWindow&) = delete;
+
+    HWND get() const { return window_; }
+
+private:
+    HWND window_;
 };
 
 }  // namespace dialog_driver

@@ -408,10 +408,12 @@ TEST_F(DialogTest, SaverShowsTheDialogForSlashCAndForNoSwitch) {
     TempDir folders;
     const std::string folder = windowsPath(folders.path());
     {
+        FrontWindow front;
         ChildProcess saver("\"" + saverPath + "\" /c:1234");
         ASSERT_TRUE(saver.started());
         HWND dialog = waitForDialog(settingsCaption, saver.id());
         ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(GetWindow(dialog, GW_OWNER), front.get());
         press(item(dialog, IDC_SECONDS_SLIDER), VK_END);
         press(item(dialog, IDC_SECONDS_SLIDER), VK_LEFT, 100);
         clickLater(dialog, IDOK);
@@ -426,6 +428,7 @@ TEST_F(DialogTest, SaverShowsTheDialogForSlashCAndForNoSwitch) {
         ASSERT_TRUE(saver.started());
         HWND dialog = waitForDialog(settingsCaption, saver.id());
         ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
         EXPECT_EQ(label(dialog), "50");
         press(item(dialog, IDC_SECONDS_SLIDER), VK_HOME);
         clickLater(dialog, IDCANCEL);
