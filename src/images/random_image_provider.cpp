@@ -6,6 +6,7 @@
 
 #include "display/random.h"
 #include "images/load_image_file.h"
+#include "images/shuffle_paths.h"
 #include "settings/settings.h"
 
 RandomImageProvider::RandomImageProvider(const std::vector<std::string>& directories,
@@ -40,9 +41,14 @@ bool RandomImageProvider::takeNextPath(std::string& path) {
         shuffleFiles();
         cursor = 0;
         if (files.empty()) return false;
+    } else if (servedAny && !walkFinished()) {
+        // Not before the first picture, which waits for nothing but the
+        // chunk listed at construction.
+        growPass(theSettings.scandirChunkSize);
     }
     path = files[cursor];
     ++cursor;
+    servedAny = true;
     return true;
 }
 
@@ -63,10 +69,7 @@ void RandomImageProvider::scanChunk(std::int32_t n) {
     while (found < n) {
         if (!listing.isOpen()) {
             if (pendingDirs.empty()) return;
-            currentDir = std::move(pendingDirs.back());
-            pendingDirs.pop_back();
-            // A directory that cannot be opened is skipped silently.
-            listing.open(currentDir);
+            openNextDirectory();
             continue;
         }
         if (!listing.next(entry)) {
@@ -84,16 +87,35 @@ void RandomImageProvider::scanChunk(std::int32_t n) {
     }
 }
 
-void RandomImageProvider::shuffleFiles() {
-    if (files.size() < 2) return;
-    // The draw's reach is limited over wide ranges, which biases long lists;
-    // the saver has always shuffled this way and keeps doing so.
-    const int last = static_cast<int>(std::min<std::size_t>(files.size() - 1, 0x7FFFFFFE));
-    for (int i = 0; i < last; ++i) {
-        const int j = uniformInt(i, last);
-        std::swap(files[static_cast<std::size_t>(i)], files[static_cast<std::size_t>(j)]);
+void RandomImageProvider::openNextDirectory() {
+    currentDir = std::move(pendingDirs.back());
+    pendingDirs.pop_back();
+    // A directory that cannot be opened is skipped silently.
+    if (!listing.open(currentDir)) return;
+    // A link back up the tree, a second link to one folder or a configured
+    // folder inside another would list the same files again (and a loop
+    // would go on until paths grow too long). One whose identity cannot be
+    // told is walked; a loop through it ends at the next one that can.
+    if (const auto identity = listing.identity()) {
+        if (!walked.insert(*identity).second) listing.close();
     }
 }
+
+void RandomImageProvider::growPass(std::int32_t n) {
+    const std::size_t before = files.size();
+    scanChunk(n);
+    // An inside-out shuffle of the pass's remainder: each new file swaps
+    // with a place drawn over the unserved files and itself, so the
+    // remainder stays in random order. The wide draw reaches every place
+    // however long the list.
+    const int first = static_cast<int>(cursor);
+    for (std::size_t k = before; k < files.size(); ++k) {
+        const int j = wideUniformInt(first, static_cast<int>(k));
+        std::swap(files[k], files[static_cast<std::size_t>(j)]);
+    }
+}
+
+void RandomImageProvider::shuffleFiles() { shufflePaths(files); }
 
 RandomImageProvider::Snapshot RandomImageProvider::snapshot() {
     std::lock_guard<SynchronizedObject> guard(*this);

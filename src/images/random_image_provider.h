@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,13 @@
 // far in shuffled passes. Files that fail to decode are dropped for good;
 // with nothing usable left it serves the base class's checkerboard.
 // One provider is shared by every loader thread.
+//
+// The first picture waits for one chunk only; after that every picture
+// served takes the walk one chunk further, and each file it lists joins
+// the current pass at a random place among those not yet served. A large
+// library is thus listed within the first few hundred pictures instead of
+// one chunk per pass. Every directory is walked once, however many links
+// or configured paths lead to it.
 class RandomImageProvider : public ImageProvider, public SynchronizedObject {
 public:
     // Turns a file path into a picture, or null when it is not one.
@@ -47,6 +55,11 @@ protected:
 private:
     // The caller holds the lock.
     void scanChunk(std::int32_t n);
+    // scanChunk, with each new file moved to a random place among the files
+    // of the current pass not yet served.
+    void growPass(std::int32_t n);
+    // Opens the next pending directory that has not been walked yet.
+    void openNextDirectory();
     void shuffleFiles();
     bool walkFinished() const { return pendingDirs.empty() && !listing.isOpen(); }
 
@@ -63,4 +76,6 @@ private:
     std::vector<std::string> files;         // guarded by the provider's mutex
     std::size_t cursor = 0;                 // guarded by the provider's mutex; files.size() ends a pass
     DirectoryListing listing;               // guarded by the provider's mutex; open on currentDir
+    std::set<DirectoryIdentity> walked;     // guarded by the provider's mutex
+    bool servedAny = false;                 // guarded by the provider's mutex
 };

@@ -1,5 +1,8 @@
 #pragma once
+#include <compare>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 // One entry of a directory listing, "." and ".." included.
@@ -8,13 +11,24 @@ struct DirectoryEntry {
     bool isDirectory = false;
 };
 
+// What a directory is, whatever path led to it: the volume (or device) and
+// the file number on it. Two paths with the same identity list the same
+// entries, so a walk can tell a link back to where it has been.
+struct DirectoryIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t file[2] = {0, 0};
+    auto operator<=>(const DirectoryIdentity&) const = default;
+};
+
 // The entries of one directory, read one at a time so that a walk can stop
 // after any entry and resume later. At most one directory is open at a time;
 // the listing is closed by close(), by the next open() and by the destructor.
 //
-// Symbolic links are reported as what they are, never as the directory they
-// may point to: a directory walk keeps no record of where it has been, so
-// following a link back up the tree would walk forever.
+// A link to a directory (a symbolic link, or a junction on Windows) is
+// reported as a directory, as the user sees it: a Pictures folder may well
+// be a link to another drive. A link can also lead back up the tree, so a
+// walk that follows links must keep the identities of the directories it
+// has listed.
 class DirectoryListing {
 public:
     DirectoryListing();
@@ -35,6 +49,10 @@ public:
 
     void close();
     bool isOpen() const { return state_ != nullptr; }
+
+    // The identity of the open directory, or nothing when nothing is open
+    // or the system cannot tell.
+    std::optional<DirectoryIdentity> identity() const;
 
 private:
     struct State;

@@ -6,6 +6,7 @@
 
 #include "platform/directory_listing.h"
 #include "support/temp_dir.h"
+#include "provider_test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -77,20 +78,46 @@ TEST(DirectoryListing, OpeningAgainReplacesTheListingAndCloseEndsIt) {
     EXPECT_FALSE(listing.next(entry));
 }
 
-#ifndef _WIN32
-// A link back up the tree must not look like a directory, or a walk that
-// keeps no record of visited directories would never end.
-TEST(DirectoryListing, ReportsLinksToDirectoriesAsLinks) {
-    TempDir dir;
-    fs::create_directory(dir.path() / "real");
-    fs::create_directory_symlink(dir.path(), dir.path() / "real" / "loop");
+// A link to a directory is a directory to the user (a Pictures folder may
+// be a link to another drive); the walk tells loops by identity instead.
+TEST(DirectoryListing, ReportsLinksToDirectoriesAsDirectoriesOfTheSameIdentity) {
+    TempDir scratch;
+    const auto root = linkLoopTree(scratch);
+    if (!root) GTEST_SKIP() << "no link loop: run through CTest, which prepares one";
+    const std::string pictures = joinPath(*root, "pictures");
     DirectoryListing listing;
-    ASSERT_TRUE(listing.open((dir.path() / "real").string()));
+    ASSERT_TRUE(listing.open(pictures));
     const auto seen = listAll(listing);
     ASSERT_EQ(seen.count("loop"), 1u);
-    EXPECT_FALSE(seen.at("loop"));
+    EXPECT_TRUE(seen.at("loop"));
+    EXPECT_FALSE(seen.at("pic0"));
+
+    const auto identityOf = [&listing](const std::string& path) {
+        EXPECT_TRUE(listing.open(path)) << path;
+        return listing.identity();
+    };
+    const auto ofRoot = identityOf(*root);
+    ASSERT_TRUE(ofRoot.has_value());
+    EXPECT_EQ(identityOf(joinPath(pictures, "loop")), ofRoot);
+    EXPECT_NE(identityOf(pictures), ofRoot);
 }
-#endif
+
+TEST(DirectoryListing, IdentityIsTheDirectoryWhateverThePath) {
+    TempDir dir;
+    fs::create_directory(dir.path() / "sub");
+    DirectoryListing listing;
+    EXPECT_FALSE(listing.identity().has_value()) << "nothing open";
+    const auto identityOf = [&listing](const std::string& path) {
+        EXPECT_TRUE(listing.open(path)) << path;
+        return listing.identity();
+    };
+    const auto top = identityOf(dir.path().string());
+    ASSERT_TRUE(top.has_value());
+    EXPECT_EQ(identityOf(joinPath(joinPath(dir.file("sub"), ".."), "")), top);
+    EXPECT_NE(identityOf(dir.file("sub")), top);
+    listing.close();
+    EXPECT_FALSE(listing.identity().has_value());
+}
 
 TEST(JoinPath, AddsOneSeparatorAndNeverTruncates) {
 #ifdef _WIN32

@@ -8,7 +8,7 @@ std::vector<std::string> firstN(const std::vector<std::string>& v, std::size_t n
 
 }  // namespace
 
-TEST_F(ProviderTest, EachPassServesEveryListedFileOnceAndAddsTheNextChunk) {
+TEST_F(ProviderTest, EachPictureListsAChunkIntoTheCurrentPass) {
     TempDir dir;
     makeFiles(dir.path().string(), 10);
     const auto order = filesInListingOrder(dir.path().string());
@@ -21,17 +21,52 @@ TEST_F(ProviderTest, EachPassServesEveryListedFileOnceAndAddsTheNextChunk) {
     EXPECT_EQ(asSet(initial.files), asSet(firstN(order, 3)));
     EXPECT_TRUE(initial.listingOpen);
 
-    for (std::size_t size : {3u, 6u, 9u, 10u, 10u}) {
-        const auto pass = serve(provider, decoder, static_cast<int>(size));
-        EXPECT_EQ(asSet(pass).size(), size) << "a file came up twice in one pass";
-        EXPECT_EQ(asSet(pass), asSet(firstN(order, size)));
+    // The first picture lists nothing more; each later one a chunk, until
+    // the walk is over: 3, 3, 6, 9, 10 files listed.
+    for (std::size_t listed : {3u, 6u, 9u, 10u, 10u}) {
+        serve(provider, decoder, 1);
+        EXPECT_EQ(asSet(provider.snapshot().files), asSet(firstN(order, listed)));
     }
     const auto finished = provider.snapshot();
     EXPECT_FALSE(finished.listingOpen);
     EXPECT_TRUE(finished.pendingDirs.empty());
+
+    // Files listed during the first pass still came up in it, once each.
+    auto firstPass = decoder.decoded();
+    const auto rest = serve(provider, decoder, 5);
+    firstPass.insert(firstPass.end(), rest.begin(), rest.end());
+    EXPECT_EQ(asSet(firstPass), asSet(order));
+    EXPECT_EQ(asSet(serve(provider, decoder, 10)), asSet(order));
 }
 
-TEST_F(ProviderTest, AThousandFilesComeInTwoChunksAndTheReshuffleReachesOnly993) {
+TEST_F(ProviderTest, NewlyListedFilesTakeRandomPlacesAmongTheUnserved) {
+    TempDir dir;
+    makeFiles(dir.path().string(), 4);
+    const auto order = filesInListingOrder(dir.path().string());
+    theSettings.scandirChunkSize = 2;
+    // Draws of 0 put each new file first among the unserved; the largest
+    // draws leave it last.
+    const struct {
+        int draw;
+        std::vector<std::size_t> expected;  // indices into `order`
+    } cases[] = {
+        {0, {0, 3, 1, 2}},
+        {32767, {0, 1, 2, 3}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.draw);
+        setRandomSource([] { return 0; });  // the first chunk in walk order
+        FakeDecoder decoder;
+        ProbedProvider provider({dir.path().string()}, decoder.function());
+        setRandomSource([&c] { return c.draw; });
+        serve(provider, decoder, 2);
+        const auto state = provider.snapshot();
+        ASSERT_EQ(state.files.size(), 4u);
+        for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(state.files[i], order[c.expected[i]]) << i;
+    }
+}
+
+TEST_F(ProviderTest, AThousandFilesJoinTheFirstPassAndTheReshuffleReachesOnly993) {
     TempDir dir;
     makeFiles(dir.path().string(), 1000);
     const auto order = filesInListingOrder(dir.path().string());
@@ -40,13 +75,14 @@ TEST_F(ProviderTest, AThousandFilesComeInTwoChunksAndTheReshuffleReachesOnly993)
     FakeDecoder decoder;
     ProbedProvider provider({dir.path().string()}, decoder.function());
 
-    const auto firstPass = serve(provider, decoder, 666);
-    EXPECT_EQ(asSet(firstPass), asSet(firstN(order, 666)));
+    const auto firstPass = serve(provider, decoder, 1000);
+    EXPECT_EQ(asSet(firstPass), asSet(order));
     const auto before = provider.snapshot();
-    ASSERT_EQ(before.cursor, 666u);
+    ASSERT_EQ(before.cursor, 1000u);
 
     // The second shuffle's first draw is the largest possible, the rest are
-    // 0 (no exchange): only the first exchange moves anything.
+    // 0 (no exchange): only the first exchange moves anything. A list this
+    // short shuffles exactly as it always has.
     int draws = 0;
     setRandomSource([&draws] { return draws++ == 0 ? 32767 : 0; });
     const auto firstOfSecond = serve(provider, decoder, 1);
@@ -54,15 +90,10 @@ TEST_F(ProviderTest, AThousandFilesComeInTwoChunksAndTheReshuffleReachesOnly993)
     EXPECT_EQ(draws, 999);
 
     auto expected = before.files;
-    expected.insert(expected.end(), order.begin() + 666, order.end());
     std::swap(expected[0], expected[992]);
     EXPECT_EQ(provider.snapshot().files, expected);
     ASSERT_EQ(firstOfSecond.size(), 1u);
     EXPECT_EQ(firstOfSecond[0], expected[0]);
-
-    auto secondPass = serve(provider, decoder, 999);
-    secondPass.push_back(firstOfSecond[0]);
-    EXPECT_EQ(asSet(secondPass), asSet(order));
 }
 
 TEST_F(ProviderTest, FilesThatFailAreDroppedOnTheirFirstFailure) {
@@ -94,28 +125,27 @@ TEST_F(ProviderTest, WhenEveryFileFailsCheckerboardsFollow) {
     for (const auto& path : bad) EXPECT_EQ(decoder.calls(path), 1) << path;
 }
 
-TEST_F(ProviderTest, AFailureDropsOnlyTheFirstCopyOfAPathListedTwice) {
+TEST_F(ProviderTest, AFolderConfiguredTwiceOrInsideAnotherIsWalkedOnce) {
     TempDir tree;
     const std::string twice = makeDir(tree.file("twice"));
-    const std::string once = makeDir(tree.file("once"));
+    const std::string inner = makeDir(joinPath(twice, "inner"));
     const std::string repeated = makeFiles(twice, 1)[0];
-    const std::string single = makeFiles(once, 1)[0];
+    const std::string nested = makeFiles(inner, 1)[0];
 
-    // The repeated path decodes the first time and fails afterwards, so the
-    // copy that fails is the second one while the first is dropped.
+    // The repeated path decodes the first time and fails afterwards: it is
+    // dropped once and for all.
     int repeatedDecodes = 0;
     auto decode = [&](const std::string& path) -> std::unique_ptr<RGBImage> {
         if (path == repeated && ++repeatedDecodes > 1) return nullptr;
         return makeRGBImage(1, 1);
     };
     keepWalkOrder();
-    ProbedProvider provider({twice, once, twice}, decode);
-    ASSERT_EQ(provider.snapshot().files, (std::vector<std::string>{repeated, single, repeated}));
+    ProbedProvider provider({twice, inner, twice}, decode);
+    ASSERT_EQ(provider.snapshot().files, (std::vector<std::string>{repeated, nested}));
 
     for (int i = 0; i < 3; ++i) EXPECT_FALSE(isCheckerboard(provider.nextImage()));
     const auto state = provider.snapshot();
-    EXPECT_EQ(state.files, (std::vector<std::string>{single, repeated}));
-    EXPECT_EQ(state.cursor, 1u);
+    EXPECT_EQ(state.files, std::vector<std::string>{nested});
     EXPECT_EQ(repeatedDecodes, 2);
 }
 
@@ -131,5 +161,32 @@ TEST_F(ProviderTest, AChunkSizeBelowOneNeverWalks) {
         const auto state = provider.snapshot();
         EXPECT_TRUE(state.files.empty());
         EXPECT_EQ(state.pendingDirs, std::vector<std::string>{dir.path().string()});
+    }
+}
+
+TEST_F(ProviderTest, LongListsShuffleWithFullReach) {
+    // The first exchange's draw is the largest possible, every later one is
+    // 0 (no exchange). Up to 32,768 entries the draw is uniformInt's, one
+    // generator value per exchange; beyond, two values reach the very end.
+    const struct {
+        std::size_t size;
+        std::size_t firstGoesTo;
+        int draws;
+    } cases[] = {
+        {1000, 992, 999},
+        {32768, 32767, 32767},
+        {40000, 39999, 2 * 39999},
+        {100000, 99999, 2 * 99999},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> paths(c.size);
+        for (std::size_t i = 0; i < c.size; ++i) paths[i] = std::to_string(i);
+        int draws = 0;
+        const int maximal = c.size > kNarrowShuffleLimit ? 2 : 1;
+        setRandomSource([&] { return draws++ < maximal ? 32767 : 0; });
+        shufflePaths(paths);
+        EXPECT_EQ(draws, c.draws) << c.size;
+        EXPECT_EQ(paths[c.firstGoesTo], "0") << c.size;
+        EXPECT_EQ(paths[0], std::to_string(c.firstGoesTo)) << c.size;
     }
 }

@@ -7,12 +7,15 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "display/random.h"
 #include "images/random_image_provider.h"
+#include "images/shuffle_paths.h"
 #include "platform/directory_listing.h"
 #include "settings/settings.h"
 #include "support/temp_dir.h"
@@ -124,6 +127,26 @@ inline std::vector<std::string> serve(RandomImageProvider& provider, FakeDecoder
     }
     const auto decoded = decoder.decoded();
     return {decoded.begin() + static_cast<std::ptrdiff_t>(start), decoded.end()};
+}
+
+// A tree whose folder "pictures" holds the file "pic0" and "loop", a link
+// back to the tree's root: the root's path, or nothing when no such tree
+// can be had. Natively it is made in `scratch`. Wine cannot make links, but
+// shows a Unix link to a directory as a directory link, so there the tree
+// is made by a CTest fixture outside Wine and named by GLIMMORA_LINK_LOOP.
+inline std::optional<std::string> linkLoopTree(const TempDir& scratch) {
+#ifdef _WIN32
+    (void)scratch;
+    const char* prepared = std::getenv("GLIMMORA_LINK_LOOP");
+    if (!prepared || !std::filesystem::exists(std::string(prepared) + "\\pictures\\loop"))
+        return std::nullopt;
+    return std::string(prepared);
+#else
+    const std::string pictures = makeDir(scratch.file("pictures"));
+    makeFiles(pictures, 1);
+    std::filesystem::create_directory_symlink(scratch.path(), joinPath(pictures, "loop"));
+    return scratch.path().string();
+#endif
 }
 
 inline std::set<std::string> asSet(const std::vector<std::string>& v) {

@@ -33,12 +33,12 @@ bool DirectoryListing::next(DirectoryEntry& entry) {
     const dirent* found = readdir(state_->dir);
     if (!found) return false;
     entry.name = found->d_name;
-    if (found->d_type == DT_UNKNOWN) {
-        // Some file systems leave the type out. AT_SYMLINK_NOFOLLOW keeps a
-        // link to a directory from being taken for the directory itself.
+    if (found->d_type == DT_UNKNOWN || found->d_type == DT_LNK) {
+        // Some file systems leave the type out, and a link's type is that of
+        // its target: a link to a directory is a directory, a dangling one
+        // is listed like a file (and dropped when it fails to load).
         struct stat info {};
-        entry.isDirectory = fstatat(dirfd(state_->dir), found->d_name, &info,
-                                    AT_SYMLINK_NOFOLLOW) == 0 &&
+        entry.isDirectory = fstatat(dirfd(state_->dir), found->d_name, &info, 0) == 0 &&
                             S_ISDIR(info.st_mode);
     } else {
         entry.isDirectory = found->d_type == DT_DIR;
@@ -47,6 +47,15 @@ bool DirectoryListing::next(DirectoryEntry& entry) {
 }
 
 void DirectoryListing::close() { state_.reset(); }
+
+std::optional<DirectoryIdentity> DirectoryListing::identity() const {
+    struct stat info {};
+    if (!state_ || fstat(dirfd(state_->dir), &info) != 0) return std::nullopt;
+    DirectoryIdentity id;
+    id.volume = static_cast<std::uint64_t>(info.st_dev);
+    id.file[0] = static_cast<std::uint64_t>(info.st_ino);
+    return id;
+}
 
 std::string joinPath(const std::string& directory, const std::string& name) {
     if (!directory.empty() && directory.back() == '/') return directory + name;
