@@ -1,15 +1,21 @@
-// The directory walk behind the slideshow on a tree of 100,000 empty files:
-// how long the first chunk takes (the wait before the first picture), how
-// long a walk of the whole tree takes, and what one nextImage costs when
-// decoding is free. The counters show that construction lists one chunk
-// only and that no decode ever runs with the provider's lock held.
+// The directory walk behind the slideshow on a tree of 100,000 empty files
+// in 400 folders: how long the first chunk takes and how long until the
+// first picture is served (the wait before the show starts), how long a
+// walk of the whole tree takes, what one nextImage costs when decoding is
+// free, how many pictures are served until the tree is fully listed, and
+// how many of the 400 folders the pictures of a stretch of the show come
+// from. The counters show that construction lists one chunk only and that
+// no decode ever runs with the provider's lock held.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "images/random_image_provider.h"
 #include "settings/settings.h"
@@ -18,9 +24,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kTopDirs = 10;
-constexpr int kSubDirs = 10;
-constexpr int kFilesPerDir = 1000;
+constexpr int kTopDirs = 20;
+constexpr int kSubDirs = 20;
+constexpr int kFilesPerDir = 250;
 constexpr int kTotalFiles = kTopDirs * kSubDirs * kFilesPerDir;
 
 // Built on first use, removed when the program ends.
@@ -61,6 +67,7 @@ class ProbedProvider : public RandomImageProvider {
 public:
     using RandomImageProvider::RandomImageProvider;
     using RandomImageProvider::snapshot;
+    using RandomImageProvider::listingComplete;
 };
 
 // Counts decodes and those that found the provider's lock taken; every
@@ -82,6 +89,11 @@ struct CheckingDecoder {
         };
     }
 };
+
+// The folder of a served path: everything before its last separator.
+std::string folderOf(const std::string& path) {
+    return path.substr(0, path.find_last_of("/\\"));
+}
 
 void BM_ConstructFirstChunk(benchmark::State& state) {
     const std::string root = tree().root();
@@ -133,5 +145,66 @@ void BM_NextImage(benchmark::State& state) {
     state.counters["filesListed"] = static_cast<double>(provider.snapshot().files.size());
 }
 BENCHMARK(BM_NextImage);
+
+// Construction and the first picture: what the show waits for at start.
+void BM_FirstPicture(benchmark::State& state) {
+    const std::string root = tree().root();
+    theSettings.scandirChunkSize = 666;
+    auto decode = [](const std::string&) { return makeRGBImage(1, 1); };
+    for (auto _ : state) {
+        ProbedProvider provider({root}, decode);
+        benchmark::DoNotOptimize(provider.nextImage());
+    }
+}
+BENCHMARK(BM_FirstPicture)->Unit(benchmark::kMicrosecond);
+
+// Pictures served, decoding for free, until every folder has been listed.
+void BM_PicturesUntilFullyListed(benchmark::State& state) {
+    const std::string root = tree().root();
+    theSettings.scandirChunkSize = 666;
+    auto decode = [](const std::string&) { return makeRGBImage(1, 1); };
+    std::int64_t served = 0;
+    for (auto _ : state) {
+        ProbedProvider provider({root}, decode);
+        served = 0;
+        while (!provider.listingComplete()) {
+            benchmark::DoNotOptimize(provider.nextImage());
+            ++served;
+        }
+    }
+    state.counters["picturesServed"] = static_cast<double>(served);
+    state.counters["filesListed"] = kTotalFiles;
+}
+BENCHMARK(BM_PicturesUntilFullyListed)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// How many of the 400 folders 200 consecutive pictures (about an hour of
+// the show) come from, starting at the first picture, the 1,000th and the
+// 10,000th. Even draws from 400 equal folders would give about 157.
+void BM_FoldersInAStretch(benchmark::State& state) {
+    const std::string root = tree().root();
+    theSettings.scandirChunkSize = 666;
+    constexpr int kStretch = 200;
+    const int starts[] = {0, 1000, 10000};
+    std::vector<std::set<std::string>> folders(std::size(starts));
+    for (auto _ : state) {
+        std::string last;
+        auto decode = [&last](const std::string& path) {
+            last = path;
+            return makeRGBImage(1, 1);
+        };
+        ProbedProvider provider({root}, decode);
+        for (auto& set : folders) set.clear();
+        for (int picture = 0; picture < starts[std::size(starts) - 1] + kStretch; ++picture) {
+            benchmark::DoNotOptimize(provider.nextImage());
+            for (std::size_t s = 0; s < std::size(starts); ++s)
+                if (picture >= starts[s] && picture < starts[s] + kStretch)
+                    folders[s].insert(folderOf(last));
+        }
+    }
+    state.counters["foldersFrom1st"] = static_cast<double>(folders[0].size());
+    state.counters["foldersFrom1000th"] = static_cast<double>(folders[1].size());
+    state.counters["foldersFrom10000th"] = static_cast<double>(folders[2].size());
+}
+BENCHMARK(BM_FoldersInAStretch)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

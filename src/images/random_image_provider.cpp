@@ -121,3 +121,8 @@ RandomImageProvider::Snapshot RandomImageProvider::snapshot() {
     std::lock_guard<SynchronizedObject> guard(*this);
     return Snapshot{pendingDirs, currentDir, files, cursor, listing.isOpen()};
 }
+
+bool RandomImageProvider::listingComplete() {
+    std::lock_guard<SynchronizedObject> guard(*this);
+    return walkFinished();
+}

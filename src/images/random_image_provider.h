@@ -51,6 +51,8 @@ protected:
         bool listingOpen = false;
     };
     Snapshot snapshot();
+    // True once every directory has been listed; cheaper than a snapshot.
+    bool listingComplete();
 
 private:
     // The caller holds the lock.

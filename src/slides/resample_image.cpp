@@ -40,32 +40,53 @@ struct Taps {
     std::vector<int> first;  // taps of destination k: [first[k], first[k + 1])
 };
 
+// The filter's window over one side for destination pixel k, walked in
+// the filter's order: calls visit(wrapped source index, share) per source
+// row or column, exactly as buildTaps lists them.
+class Window {
+public:
+    Window(int srcSize, int dstSize)
+        : srcSize_(srcSize),
+          scale_(static_cast<double>(srcSize) / dstSize),
+          half_(static_cast<float>(0.5 * scale_)),
+          shrinking_(srcSize > dstSize) {}
+
+    template <typename Visit>
+    void walk(int k, Visit&& visit) const {
+        const float centre = static_cast<float>((k + 0.5) * scale_);
+        const float lo = shrinking_ ? centre - half_ : centre - 0.5f;
+        const float hi = shrinking_ ? centre + half_ : centre + 0.5f;
+        float boundary = lo;
+        for (int n = static_cast<int>(std::floor(lo)); boundary < hi; ++n) {
+            visit((n + srcSize_) % srcSize_, std::min(static_cast<float>(n + 1), hi) - boundary);
+            boundary = static_cast<float>(n + 1);
+        }
+    }
+
+private:
+    int srcSize_;
+    double scale_;
+    float half_;
+    bool shrinking_;
+};
+
 // One side of the filter. The centre and the window bounds are single
 // precision, the scale factor double, as the results depend on it.
 Taps buildTaps(int srcSize, int dstSize) {
     const double scale = static_cast<double>(srcSize) / dstSize;
-    const float half = static_cast<float>(0.5 * scale);
-    const bool shrinking = srcSize > dstSize;
+    const Window window(srcSize, dstSize);
     Taps result;
     result.first.reserve(static_cast<std::size_t>(dstSize) + 1);
     result.taps.reserve(static_cast<std::size_t>(dstSize) *
                         (static_cast<std::size_t>(std::ceil(scale)) + 2));
     for (int k = 0; k < dstSize; ++k) {
         result.first.push_back(static_cast<int>(result.taps.size()));
-        const float centre = static_cast<float>((k + 0.5) * scale);
-        const float lo = shrinking ? centre - half : centre - 0.5f;
-        const float hi = shrinking ? centre + half : centre + 0.5f;
-        float boundary = lo;
-        for (int n = static_cast<int>(std::floor(lo)); boundary < hi; ++n) {
-            // Both ends of a share lie in one unit interval, so for every
-            // window met here it is exact in single precision; the weight of
-            // a pixel, column share times row share, is single precision.
-            const float share = std::min(static_cast<float>(n + 1), hi) - boundary;
-            // Windows stick out by less than one pixel, so n is -1 at least.
-            const int wrapped = (n + srcSize) % srcSize;
-            result.taps.push_back({wrapped, share});
-            boundary = static_cast<float>(n + 1);
-        }
+        // Both ends of a share lie in one unit interval, so for every window
+        // met here it is exact in single precision; the weight of a pixel,
+        // column share times row share, is single precision. Windows stick
+        // out by less than one pixel, so the index before wrapping is -1 at
+        // least.
+        window.walk(k, [&result](int index, float share) { result.taps.push_back({index, share}); });
     }
     result.first.push_back(static_cast<int>(result.taps.size()));
     return result;
@@ -290,12 +311,41 @@ void resampleGeneral(int srcWidth, int srcHeight, const unsigned char* src,
     }
 }
 
+// The general filter one destination pixel at a time, straight from the
+// source: no taps, no converted rows, nothing that grows with the source.
+// Slower than resampleGeneral, but its working memory stays constant, so
+// a picture of 2^24 x 1 pixels (well inside the pixel limit) costs no
+// more than its own buffers. Same weights and the same order of additions
+// as resampleGeneral, so the same bytes.
+void resampleStreaming(int srcWidth, int srcHeight, const unsigned char* src,
+                       int dstWidth, int dstHeight, unsigned char* dst) {
+    const Window rows(srcHeight, dstHeight);
+    const Window columns(srcWidth, dstWidth);
+    const std::size_t stride = static_cast<std::size_t>(srcWidth) * 3;
+    for (int i = 0; i < dstHeight; ++i)
+        for (int j = 0; j < dstWidth; ++j, dst += 3) {
+            Lanes sum{};
+            rows.walk(i, [&](int r, float fy) {
+                const unsigned char* line = src + static_cast<std::size_t>(r) * stride;
+                columns.walk(j, [&](int c, float fx) {
+                    const unsigned char* p = line + static_cast<std::size_t>(c) * 3;
+                    const Lanes pixel = {{static_cast<float>(p[0]), static_cast<float>(p[1]),
+                                          static_cast<float>(p[2]), 1.0f}};
+                    addWeighted(sum, fx * fy, pixel);
+                });
+            });
+            storePixel(sum, 1.0f / sum.v[3], dst);
+        }
+}
+
 }  // namespace
 
 void resampleImage(int srcWidth, int srcHeight, const unsigned char* src,
                    int dstWidth, int dstHeight, unsigned char* dst) {
     if (srcWidth == 2 * dstWidth && srcHeight == 2 * dstHeight)
         halve(srcWidth, src, dstWidth, dstHeight, dst);
+    else if (srcWidth > kLargestCachedSide || srcHeight > kLargestCachedSide)
+        resampleStreaming(srcWidth, srcHeight, src, dstWidth, dstHeight, dst);
     else
         resampleGeneral(srcWidth, srcHeight, src, dstWidth, dstHeight, dst);
 }

@@ -8,5 +8,13 @@
 // Halving both sides is an exact 2x2 average, rounded half up. Every other
 // pair of sizes goes through an area-weighted box filter whose windows wrap
 // around to the opposite edge where they stick out of the picture.
+//
+// Sources up to kLargestCachedSide on both sides are filtered with
+// per-side tables and rows converted once, a few times the source width in
+// working memory. Larger ones (a 2^24 x 1 panorama is inside the pixel
+// limit) are filtered pixel by pixel with constant working memory, to the
+// same bytes.
+inline constexpr int kLargestCachedSide = 65536;
+
 void resampleImage(int srcWidth, int srcHeight, const unsigned char* src,
                    int dstWidth, int dstHeight, unsigned char* dst);

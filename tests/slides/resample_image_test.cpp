@@ -181,7 +181,10 @@ TEST(ResampleImage, GeneralPathMatchesTheDirectFilterByteForByte) {
     const Case cases[] = {{37, 23, 16, 8},   {23, 37, 64, 32},  {7, 5, 19, 3},
                           {300, 200, 256, 256}, {600, 400, 512, 128}, {13, 13, 13, 7},
                           {40, 9, 20, 16},   {1, 9, 5, 2},      {97, 61, 1, 1},
-                          {6, 4, 4, 4},      {3000, 2, 1024, 2}};
+                          {6, 4, 4, 4},      {3000, 2, 1024, 2},
+                          // Sides beyond kLargestCachedSide take the pixel-by-pixel path.
+                          {70000, 3, 64, 2}, {2, 70001, 4, 16}, {65537, 1, 4096, 1},
+                          {65536, 2, 1000, 1}};
     unsigned seed = 11;
     for (const Case& c : cases) {
         const Pixels src = noise(c.w, c.h, ++seed);
