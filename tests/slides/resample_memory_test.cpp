@@ -1,7 +1,10 @@
 // The resampler's working memory, counted by replacing the global operator
-// new of this test executable: every block carries its size in a header,
-// and the bytes outstanding and their peak are counted per thread. Picture
-// buffers come from malloc and are not counted.
+// new and delete of this test executable (every form but the aligned ones,
+// which keep the runtime's own pair): each block carries its size in a
+// header, and the bytes outstanding and their peak are counted per thread.
+// Picture buffers come from malloc and are not counted. An executable of
+// its own, so that no other library (OpenGL's, say) shares the counting
+// allocator.
 #include "slides/resample_image.h"
 
 #include <gtest/gtest.h>
@@ -17,25 +20,39 @@ thread_local std::size_t outstanding = 0;
 thread_local std::size_t peak = 0;
 constexpr std::size_t kHeader = alignof(std::max_align_t);
 
-}  // namespace
-
-void* operator new(std::size_t size) {
+void* allocate(std::size_t size) noexcept {
     auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
-    if (!block) throw std::bad_alloc();
+    if (!block) return nullptr;
     *reinterpret_cast<std::size_t*>(block) = size;
     outstanding += size;
     peak = std::max(peak, outstanding);
     return block + kHeader;
 }
 
-void operator delete(void* pointer) noexcept {
+void release(void* pointer) noexcept {
     if (!pointer) return;
     auto* block = static_cast<unsigned char*>(pointer) - kHeader;
     outstanding -= std::min(outstanding, *reinterpret_cast<std::size_t*>(block));
     std::free(block);
 }
 
-void operator delete(void* pointer, std::size_t) noexcept { operator delete(pointer); }
+void* allocateOrThrow(std::size_t size) {
+    if (void* pointer = allocate(size)) return pointer;
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocateOrThrow(size); }
+void* operator new[](std::size_t size) { return allocateOrThrow(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void operator delete(void* pointer) noexcept { release(pointer); }
+void operator delete[](void* pointer) noexcept { release(pointer); }
+void operator delete(void* pointer, std::size_t) noexcept { release(pointer); }
+void operator delete[](void* pointer, std::size_t) noexcept { release(pointer); }
+void operator delete(void* pointer, const std::nothrow_t&) noexcept { release(pointer); }
+void operator delete[](void* pointer, const std::nothrow_t&) noexcept { release(pointer); }
 
 TEST(ResampleImage, WorkingMemoryIsBoundedByTheOutputNotTheSource) {
     // Extreme proportions well inside the pixel limit; the cached path
