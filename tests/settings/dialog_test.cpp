@@ -104,7 +104,7 @@ TEST_F(DialogTest, FirstOpeningShowsDefaultsAndCancelWritesNothing) {
     EXPECT_TRUE(dialogSettings.empty());
 }
 
-// The whole walk: every control touched, then Defaults, then OK.
+// A whole session: every control touched, then Defaults, then OK.
 TEST_F(DialogTest, DefaultsAfterEveryChangeThenOkStoresDefaultsAndTheLoadedList) {
     TempDir folders;
     const std::string zeta = windowsPath(folders.path() / "zeta");
