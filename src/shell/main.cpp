@@ -1,88 +1,49 @@
-// Process entry. The windowed test mode opens a black window that a system
-// key closes; "/c" and an empty command line open the configuration dialog.
-#include "platform/gl.h"
-#include "platform/gl_context.h"
-#include "settings/settings.h"
+// Process entry: the platform starts the saver with one switch letter, and
+// each switch is one run mode whose result is the exit status.
+#include <windows.h>
 
-#include <cctype>
-#include <memory>
+#include <cstdint>
+
+#include "settings/settings.h"
+#include "shell/password_hooks.h"
+#include "shell/run_modes.h"
+#include "shell/switch_scan.h"
 
 namespace {
 
-LRESULT CALLBACK windowedProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_SYSKEYDOWN:
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        return 0;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
+int preview(HINSTANCE instance, std::uint32_t number) {
+    HWND parent = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(number));
+    if (!IsWindow(parent)) return -1;
+    return runSaver(instance, parent);
 }
 
-int runWindowed(HINSTANCE instance) {
-    WNDCLASSA wc{};
-    wc.style = CS_OWNDC;
-    wc.lpfnWndProc = windowedProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = "WindowsScreenSaverClass";
-    if (!RegisterClassA(&wc)) return 1;
-    HWND window = CreateWindowExA(0, wc.lpszClassName, "Windowed Screensaver",
-                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  800, 600, nullptr, nullptr, instance, nullptr);
-    if (!window) return 1;
-    HDC dc = GetDC(window);
-    setPlainPixelFormat(dc);
-    GLTarget target;
-    target.deviceContext = dc;
-    std::unique_ptr<GLContext> context = GLContext::create(target);
-    if (context) context->makeCurrent();
-
-    MSG msg;
-    for (;;) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                GLContext::releaseCurrent();
-                return 0;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (context) {
-            glClearColor(0, 0, 0, 1);
-            glClear(GL_COLOR_BUFFER_BIT);
-            context->swapBuffers();
-        }
-        Sleep(15);
+int runMode(HINSTANCE instance, const char* tail) {
+    SwitchChoice choice = scanSwitch(tail);
+    switch (choice.mode) {
+    // An empty command line (a double-click on the file) opens the dialog
+    // with no owner; the display settings' Settings button starts "/c", and
+    // the dialog belongs to whatever window is in front.
+    case RunMode::ConfigureUnowned: return theSettings.showDialog(nullptr);
+    case RunMode::ConfigureOwned: return theSettings.showDialog(GetForegroundWindow());
+    case RunMode::FullScreen: return runSaver(instance, nullptr);
+    case RunMode::Preview: return preview(instance, choice.previewWindow);
+    case RunMode::ChangePassword:
+        // -1 whatever the platform's dialog did: there is nothing to report.
+        changeScreenSaverPassword();
+        return -1;
+    case RunMode::Windowed: return runWindowed(instance);
+    case RunMode::Invalid: break;
     }
-}
-
-// The switch letter: the first letter after any '/' or '-' and blanks.
-char modeSwitch(const char* commandLine) {
-    for (const char* p = commandLine; *p; ++p) {
-        if (*p == '/' || *p == '-' || *p == ' ' || *p == '\t') continue;
-        return static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-    }
-    return 0;
+    return -1;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-    switch (modeSwitch(commandLine)) {
-    case 'w':
-        return runWindowed(instance);
-    // The display settings' Settings button starts "/c"; the dialog belongs
-    // to whatever window is in front. An empty command line (a double-click
-    // on the file) opens it with no owner.
-    case 'c':
-        return theSettings.showDialog(GetForegroundWindow());
-    case 0:
-        return theSettings.showDialog(nullptr);
-    default:
-        return 0;
+    try {
+        return runMode(instance, commandLine);
+    } catch (...) {
+        // Out of memory while setting up: end quietly, as a saver should.
+        return -1;
     }
 }

@@ -1,0 +1,37 @@
+#pragma once
+#include "shell/shell_platform.h"
+
+// The real system behind the saver shell. The class window procedure hands
+// every message to SaverShell::active().
+class Win32ShellPlatform final : public ShellPlatform {
+public:
+    explicit Win32ShellPlatform(HINSTANCE instance) : instance_(instance) {}
+
+    void hideCursor() override;
+    POINT cursorPosition() override;
+    void postQuit(int exitCode) override;
+    void postClose(HWND window) override;
+    LRESULT defaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    void hideWindow(HWND window) override;
+
+    void raiseMainThreadPriority() override;
+    void seedRandomFromClock() override;
+    std::unique_ptr<RandomImageProvider> makeProvider(
+        const std::vector<std::string>& directories) override;
+    std::unique_ptr<ShellDisplay> makeDisplay(HWND window, ImageProvider* provider) override;
+    int verifyPassword(HWND window) override;
+
+    bool registerSaverClass(bool arrowCursor) override;
+    HWND findRunningSaver() override;
+    bool isWindow(HWND window) override;
+    RECT clientRect(HWND window) override;
+    void enumerateMonitors(const std::function<bool(HMONITOR, const RECT&)>& visit) override;
+    bool monitorInfo(HMONITOR monitor, MONITORINFO& info) override;
+    HWND createWindow(const WindowRequest& request) override;
+    void bringToForeground(HWND window) override;
+    void makeTopmost(HWND window) override;
+    void destroyWindow(HWND window) override;
+
+private:
+    HINSTANCE instance_;
+};

@@ -1,0 +1,151 @@
+#pragma once
+#include "images/random_image_provider.h"
+#include "shell/shell_platform.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A system that only records what the saver shell asks of it, with
+// invented monitors and windows numbered from 0x100.
+class RecordingPlatform final : public ShellPlatform {
+public:
+    struct Monitor {
+        RECT rect;
+        bool primary;
+        bool describable = true;
+    };
+    struct DisplayLog {
+        int made = 0;
+        int frames = 0;
+        int stopRequests = 0;
+        int destroyed = 0;
+        // Order in which Displays were destroyed, by window, and how many
+        // loader stops had been requested when each one went.
+        std::vector<HWND> destroyOrder;
+        std::vector<int> stopsAtDestruction;
+    };
+
+    class CountingDisplay final : public ShellDisplay {
+    public:
+        CountingDisplay(DisplayLog& log, HWND window) : log_(log), window_(window) { ++log_.made; }
+        ~CountingDisplay() override {
+            log_.stopsAtDestruction.push_back(log_.stopRequests);
+            ++log_.destroyed;
+            log_.destroyOrder.push_back(window_);
+        }
+        void renderFrame() override { ++log_.frames; }
+        void requestLoaderStop() override { ++log_.stopRequests; }
+
+    private:
+        DisplayLog& log_;
+        HWND window_;
+    };
+
+    // What the recorded calls did.
+    int cursorHides = 0;
+    int quitPosts = 0;
+    int lastQuitCode = -100;
+    std::vector<HWND> closePosts;
+    std::vector<UINT> defaultMessages;
+    std::vector<HWND> hidden;
+    int priorityRaises = 0;
+    int seeds = 0;
+    int providersMade = 0;
+    std::vector<std::string> providerDirectories;
+    std::weak_ptr<int> providerAlive;  // expires when the provider is destroyed
+    DisplayLog displays;
+    std::vector<HWND> displayWindows;
+    ImageProvider* providerGiven = nullptr;
+    int passwordChecks = 0;
+    std::vector<WindowRequest> windowsMade;
+    std::vector<std::string> titles;
+    std::vector<HWND> foreground;
+    std::vector<HWND> topmost;
+    std::vector<HWND> destroyedWindows;
+    int classRegistrations = 0;
+    bool lastClassHadArrow = false;
+
+    // What the invented system answers.
+    POINT cursor{400, 300};
+    int passwordAnswer = 1;
+    std::function<void()> duringPasswordCheck;  // the platform dialog's modal loop
+    bool classRegisters = true;
+    HWND runningSaver = nullptr;
+    bool runningSaverAlive = true;
+    std::vector<Monitor> monitors;
+    int failingRequest = 0;  // the window request of this number (from 1) fails
+    RECT parentClient{0, 0, 152, 112};
+
+    void hideCursor() override { ++cursorHides; }
+    POINT cursorPosition() override { return cursor; }
+    void postQuit(int code) override {
+        ++quitPosts;
+        lastQuitCode = code;
+    }
+    void postClose(HWND window) override { closePosts.push_back(window); }
+    LRESULT defaultProc(HWND, UINT message, WPARAM, LPARAM) override {
+        defaultMessages.push_back(message);
+        return 0x5eed;
+    }
+    void hideWindow(HWND window) override { hidden.push_back(window); }
+    void raiseMainThreadPriority() override { ++priorityRaises; }
+    void seedRandomFromClock() override { ++seeds; }
+    std::unique_ptr<RandomImageProvider> makeProvider(
+        const std::vector<std::string>& directories) override {
+        ++providersMade;
+        providerDirectories = directories;
+        auto token = std::make_shared<int>(0);
+        providerAlive = token;
+        // No directories are walked: the token lives in the decoder, which
+        // dies with the provider.
+        return std::make_unique<RandomImageProvider>(
+            std::vector<std::string>{},
+            [token](const std::string&) -> std::unique_ptr<RGBImage> { return nullptr; });
+    }
+    std::unique_ptr<ShellDisplay> makeDisplay(HWND window, ImageProvider* provider) override {
+        providerGiven = provider;
+        displayWindows.push_back(window);
+        return std::make_unique<CountingDisplay>(displays, window);
+    }
+    int verifyPassword(HWND) override {
+        ++passwordChecks;
+        if (duringPasswordCheck) duringPasswordCheck();
+        return passwordAnswer;
+    }
+    bool registerSaverClass(bool arrowCursor) override {
+        ++classRegistrations;
+        lastClassHadArrow = arrowCursor;
+        return classRegisters;
+    }
+    HWND findRunningSaver() override { return runningSaver; }
+    bool isWindow(HWND window) override { return window == runningSaver && runningSaverAlive; }
+    RECT clientRect(HWND) override { return parentClient; }
+    void enumerateMonitors(const std::function<bool(HMONITOR, const RECT&)>& visit) override {
+        for (std::size_t i = 0; i < monitors.size(); ++i)
+            if (!visit(monitorHandle(i), monitors[i].rect)) return;
+    }
+    bool monitorInfo(HMONITOR monitor, MONITORINFO& info) override {
+        const Monitor& m = monitors.at(reinterpret_cast<std::uintptr_t>(monitor) - 1);
+        if (!m.describable || info.cbSize != sizeof(MONITORINFO)) return false;
+        info.rcMonitor = m.rect;
+        info.rcWork = m.rect;
+        info.dwFlags = m.primary ? MONITORINFOF_PRIMARY : 0;
+        return true;
+    }
+    HWND createWindow(const WindowRequest& request) override {
+        titles.push_back(request.title);
+        windowsMade.push_back(request);
+        if (static_cast<int>(windowsMade.size()) == failingRequest) return nullptr;
+        return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x100 + windowsMade.size()));
+    }
+    void bringToForeground(HWND window) override { foreground.push_back(window); }
+    void makeTopmost(HWND window) override { topmost.push_back(window); }
+    void destroyWindow(HWND window) override { destroyedWindows.push_back(window); }
+
+    static HMONITOR monitorHandle(std::size_t index) {
+        return reinterpret_cast<HMONITOR>(static_cast<std::uintptr_t>(index + 1));
+    }
+};
