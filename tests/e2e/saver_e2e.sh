@@ -1,0 +1,317 @@
+#!/bin/bash
+# End-to-end test of Glimmora.scr under Wine, driven as the platform and a
+# user would: switches and exact exit statuses (through saver_driver.exe),
+# windows found by class and title, keys, clicks and mouse moves sent with
+# xdotool, and screenshots of the X screen read back with ImageMagick.
+#
+#   saver_e2e.sh GLIMMORA_SCR SAVER_DRIVER_EXE WORK_DIR
+#
+# It runs on an Xvfb and a Wine prefix of its own (other tests and other
+# developers' Wine sessions are never touched) and leaves neither a Wine
+# process nor the Xvfb behind. Results are printed in GoogleTest's format so
+# the test command counts them with the unit tests.
+set -uo pipefail
+
+scr="$1"
+driver="$2"
+work="$3"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+wine_exec="$here/../../scripts/wine-exec"
+
+mkdir -p "$work"
+export WINEPREFIX="$work/wineprefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+scr_win="Z:$scr"
+shots="$work/shots"
+rm -rf "$shots"
+mkdir -p "$shots"
+
+xvfb_pid=""
+background=()
+cleanup() {
+    local pid
+    for pid in "${background[@]}"; do kill "$pid" 2>/dev/null; done
+    # Only this prefix's processes: other Wine sessions run beside us.
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    for pid in "${background[@]}"; do wait "$pid" 2>/dev/null; done
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    return 0
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# A display number nobody uses, and an X server of our own on it.
+display=150
+while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 640x480x24 +extension GLX -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.1
+done
+export DISPLAY=":$display"
+
+wine() { "$wine_exec" "$@"; }
+drive() { wine "$driver" "$@" 2>/dev/null | tr -d '\r'; }
+
+# --- Pictures of known solid colours ------------------------------------
+pictures="$work/pictures"
+unicode_pictures="$work/pictures-ünïcode/写真"
+rm -rf "$pictures" "$work/pictures-ünïcode"
+mkdir -p "$pictures/sub" "$unicode_pictures"
+convert -size 96x64 xc:'#ff0000' "$pictures/red.png"
+convert -size 64x96 xc:'#00ff00' "$pictures/sub/green.bmp"
+convert -size 80x80 xc:'#0000ff' "$pictures/blue.png"
+convert -size 96x64 xc:'#ff00ff' "$unicode_pictures/grün-Ωμέγα.png"
+
+set_folder() {
+    local folder
+    folder="$(wine winepath -w "$1" 2>/dev/null | tr -d '\r')"
+    wine reg add 'HKCU\Software\Glimmora' /v DirCount /t REG_DWORD /d 1 /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Glimmora' /v Dir001 /t REG_SZ /d "$folder" /f >/dev/null 2>&1
+}
+# Wine draws the caption and its close box itself, since there is no
+# window manager on this X server.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+set_folder "$pictures"
+
+# --- Helpers ----------------------------------------------------------------
+passed=0
+failed=0
+failures=()
+run_case() {
+    local name="$1"
+    shift
+    echo "[ RUN      ] SaverEndToEnd.$name"
+    local start=$SECONDS
+    if "$@"; then
+        echo "[       OK ] SaverEndToEnd.$name ($(((SECONDS - start) * 1000)) ms)"
+        passed=$((passed + 1))
+    else
+        echo "[  FAILED  ] SaverEndToEnd.$name ($(((SECONDS - start) * 1000)) ms)"
+        failed=$((failed + 1))
+        failures+=("SaverEndToEnd.$name")
+    fi
+    # No saver may outlive its case.
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+}
+
+fail() {
+    echo "  $*"
+    return 1
+}
+
+# expect_status SWITCHES... : runs the saver to its end and checks the status.
+expect_status() {
+    local expected="$1"
+    shift
+    local out
+    out="$(drive run "$scr_win" 30000 "$@")"
+    [ "$out" = "exit status $expected" ] || fail "Glimmora.scr $*: \"$out\", expected exit status $expected"
+}
+
+# start_saver NAME SWITCHES...: runs the saver in the background through the
+# driver, which writes its exit status to $work/NAME.status.
+start_saver() {
+    local name="$1"
+    shift
+    rm -f "$work/$name.status"
+    drive run "$scr_win" 60000 "$@" >"$work/$name.status" &
+    background+=($!)
+    eval "${name}_pid=$!"
+}
+
+# wait_status NAME EXPECTED SECONDS: the background saver ended with EXPECTED.
+wait_status() {
+    local name="$1" expected="$2" seconds="$3" pid
+    pid="$(eval echo "\$${name}_pid")"
+    local i
+    for ((i = 0; i < seconds * 10; i++)); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        fail "$name still running after ${seconds}s"
+        return 1
+    fi
+    wait "$pid" 2>/dev/null
+    local out
+    out="$(cat "$work/$name.status")"
+    [ "$out" = "exit status $expected" ] || fail "$name: \"$out\", expected exit status $expected"
+}
+
+still_running() {
+    local pid
+    pid="$(eval echo "\$${1}_pid")"
+    kill -0 "$pid" 2>/dev/null || fail "$1 ended: $(cat "$work/$1.status")"
+}
+
+# wait_window TITLE: the saver class window is up; prints its geometry.
+wait_window() {
+    local out
+    out="$(drive window WindowsScreenSaverClass "$1" 20000)"
+    [[ "$out" == window* ]] || { fail "no \"$1\" window: $out"; return 1; }
+    echo "$out"
+}
+
+screenshot() { import -display "$DISPLAY" -window root "$shots/$1.png" 2>/dev/null; }
+
+# pixels_near FILE COLOUR: how many pixels of FILE are close to COLOUR.
+pixels_near() {
+    convert "$1" -alpha off -fuzz 12% -fill white -opaque "$2" -fill black +opaque white \
+        -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+}
+
+# wait_for_colours NAME SECONDS COLOUR...: screenshots until one shows at
+# least 200 pixels of any of the colours; prints which.
+wait_for_colours() {
+    local name="$1" seconds="$2"
+    shift 2
+    local i colour n
+    for ((i = 0; i < seconds; i++)); do
+        sleep 1
+        screenshot "$name-$i"
+        for colour in "$@"; do
+            n="$(pixels_near "$shots/$name-$i.png" "$colour")"
+            if [ "${n:-0}" -ge 200 ]; then
+                echo "  $colour on screen after ${i}s ($n pixels, $shots/$name-$i.png)"
+                return 0
+            fi
+        done
+    done
+    fail "none of $* on screen within ${seconds}s (last: $shots/$name-$((seconds - 1)).png)"
+}
+
+park_cursor() { xdotool mousemove 320 240; }
+
+# --- Cases ------------------------------------------------------------------
+exit_statuses() {
+    local ok=0
+    expect_status -1 /a || ok=1
+    expect_status -1 /x || ok=1
+    expect_status -1 /p 0 || ok=1
+    expect_status -1 /p:1234 || ok=1
+    expect_status -1 /p || ok=1
+    # A number that is no window.
+    expect_status -1 /p 123456789 || ok=1
+    return $ok
+}
+
+full_screen_shows_pictures() {
+    park_cursor
+    start_saver fs /s
+    local geometry screen
+    geometry="$(wait_window Screensaver)" || return 1
+    screen="$(drive screen)"
+    [ "$geometry" = "window 0 0 ${screen#screen }" ] || fail "\"$geometry\" does not cover \"$screen\""
+    [ "$geometry" = "window 0 0 640 480" ] || fail "\"$geometry\" is not the whole 640x480 screen"
+    wait_for_colours fs 30 '#ff0000' '#00ff00' '#0000ff' || return 1
+    still_running fs
+}
+
+second_start_exits_zero() {
+    park_cursor
+    start_saver first /s
+    wait_window Screensaver >/dev/null || return 1
+    expect_status 0 /s || return 1
+    sleep 1
+    still_running first
+}
+
+# closes_on INPUT...: the xdotool command ends the full-screen run with 0.
+closes_on() {
+    park_cursor
+    start_saver input /s
+    wait_window Screensaver >/dev/null || return 1
+    sleep 2
+    still_running input || return 1
+    xdotool "$@"
+    wait_status input 0 15
+}
+
+jiggle_keeps_running() {
+    park_cursor
+    start_saver jiggle /s
+    wait_window Screensaver >/dev/null || return 1
+    sleep 2
+    local i
+    for i in 1 2 3; do
+        xdotool mousemove_relative -- 3 0
+        sleep 0.3
+        xdotool mousemove_relative -- -3 2
+        sleep 0.3
+    done
+    sleep 2
+    still_running jiggle || return 1
+    # The same saver still ends on a real move.
+    xdotool mousemove_relative -- 40 30
+    wait_status jiggle 0 15
+}
+
+preview_in_driver_pane() {
+    local out
+    out="$(drive preview "$scr_win" 30000)"
+    echo "$out" | sed 's/^/  /'
+    grep -q '^child class "WindowsScreenSaverClass" title "Screensaver Preview" size 152 112 child-style 1 visible 1$' <<<"$out" ||
+        fail "no preview child filling the pane"
+    grep -q '^exit status 0$' <<<"$out" || fail "preview did not end with 0 when its pane was destroyed"
+}
+
+windowed_close_rules() {
+    park_cursor
+    start_saver windowed /w
+    local geometry
+    geometry="$(wait_window "Windowed Screensaver")" || return 1
+    echo "  $geometry"
+    sleep 2
+    read -r _ x y w _ <<<"$geometry"
+    # The close box of the caption Wine draws, then the same command sent
+    # directly, in case the caption is drawn differently.
+    xdotool mousemove $((x + w - 10)) $((y + 12)) click 1
+    sleep 1
+    drive syscommand "Windowed Screensaver" 0xF060 >/dev/null
+    sleep 2
+    screenshot windowed
+    still_running windowed || return 1
+    xdotool mousemove $((x + w / 2)) $((y + 100)) click 1
+    sleep 0.5
+    xdotool key alt+F4
+    wait_status windowed 0 15
+}
+
+unicode_folder_and_name() {
+    set_folder "$work/pictures-ünïcode"
+    park_cursor
+    start_saver unicode /s
+    wait_window Screensaver >/dev/null || return 1
+    local ok=0
+    wait_for_colours unicode 20 '#ff00ff' || ok=1
+    set_folder "$pictures"
+    return $ok
+}
+
+run_case ExitStatuses exit_statuses
+run_case FullScreenShowsThePictures full_screen_shows_pictures
+run_case SecondStartExitsZeroAndFirstRunsOn second_start_exits_zero
+run_case KeyPressEndsFullScreen closes_on key space
+run_case ClickEndsFullScreen closes_on click 1
+run_case MouseMoveEndsFullScreen closes_on mousemove_relative -- 25 0
+run_case JiggleDoesNotEndFullScreen jiggle_keeps_running
+run_case PreviewInDriverPane preview_in_driver_pane
+run_case WindowedIgnoresCloseBoxAndClosesOnAltF4 windowed_close_rules
+run_case NonAsciiFolderAndFileName unicode_folder_and_name
+
+echo "[==========] $((passed + failed)) tests ran."
+echo "[  PASSED  ] $passed tests."
+if [ "$failed" -gt 0 ]; then
+    echo "[  FAILED  ] $failed tests, listed below:"
+    for f in "${failures[@]}"; do echo "[  FAILED  ] $f"; done
+    exit 1
+fi
+exit 0
