@@ -1,51 +1,61 @@
 #!/bin/bash
 # Runs Glimmora.scr in its windowed test mode under Wine, on the pictures of
 # FOLDER (with all its subfolders), or on generated sample pictures when no
-# folder is given. Without an X display it runs on a private Xvfb for
-# GLIMMORA_RUN_SECONDS seconds (default 30), since there is nothing to see.
+# folder is given.
+#
+# With an X display the window opens there; Alt+F4 closes it. Without one
+# the saver runs on a private Xvfb for GLIMMORA_RUN_SECONDS seconds (default
+# 30) and a screenshot of that screen is saved every 5 seconds under
+# build/run-screenshots/, so a headless machine can still see what it showed.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-jobs="$(nproc)"
+export WINEPREFIX="$root/build/run-wineprefix"
+source "$root/scripts/saver-common.sh"
+source "$root/scripts/private-xvfb.sh"
 
 bash scripts/setup.sh
+build_saver
+pictures="$(picture_folder "$@")"
 
-echo "==> building Glimmora.scr"
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$jobs" --target Glimmora
+saver_pid=""
+cleanup() {
+    [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null
+    # The prefix is run.sh's own.
+    [ -n "$xvfb_pid" ] && end_prefix_processes
+    stop_private_xvfb
+}
+trap cleanup EXIT
 
-if [ $# -ge 1 ]; then
-    pictures="$(cd "$1" && pwd)"
-else
-    pictures="$root/build/sample-pictures"
-    if [ ! -d "$pictures" ]; then
-        echo "==> generating sample pictures"
-        cmake -S . -B build/tools -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLIMMORA_BUILD_TESTS=OFF >/dev/null
-        cmake --build build/tools -j "$jobs" --target make_sample_pictures
-        build/tools/tools/make_sample_pictures "$pictures"
-    fi
-fi
-
-export WINEPREFIX="$root/build/run-wineprefix"
-wine_exec="$root/scripts/wine-exec"
-
-# The saver reads its picture folders from the current user's registry.
-windows_path="$("$wine_exec" winepath -w "$pictures" 2>/dev/null | tr -d '\r')"
-"$wine_exec" reg add 'HKCU\Software\Glimmora' /v DirCount /t REG_DWORD /d 1 /f >/dev/null
-"$wine_exec" reg add 'HKCU\Software\Glimmora' /v Dir001 /t REG_SZ /d "$windows_path" /f >/dev/null
-echo "==> pictures from $windows_path"
-
-scr="$root/build/windows/src/shell/Glimmora.scr"
 if [ -n "${DISPLAY:-}" ]; then
+    use_pictures "$pictures"
     echo "==> Glimmora.scr /w  (Alt+F4 or a key with Alt closes it)"
     "$wine_exec" "$scr" /w
-else
-    seconds="${GLIMMORA_RUN_SECONDS:-30}"
-    echo "==> no DISPLAY: running Glimmora.scr /w on a private Xvfb for $seconds s"
-    status=0
-    timeout "$seconds" "$wine_exec" "$scr" /w || status=$?
-    # timeout's 124 means the saver was still running when time was up.
-    [ "$status" -eq 124 ] && status=0
-    exit "$status"
+    exit $?
 fi
+
+start_private_xvfb 1024x768x24 "$root/build/run-xvfb.log"
+use_pictures "$pictures"
+draw_own_captions
+seconds="${GLIMMORA_RUN_SECONDS:-30}"
+shots="$root/build/run-screenshots"
+rm -rf "$shots"
+mkdir -p "$shots"
+echo "==> no DISPLAY: running Glimmora.scr /w on a private Xvfb ($DISPLAY) for $seconds s"
+echo "==> a screenshot every 5 s goes to $shots/"
+"$wine_exec" "$scr" /w &
+saver_pid=$!
+for ((t = 5; t <= seconds; t += 5)); do
+    sleep 5
+    if ! kill -0 "$saver_pid" 2>/dev/null; then
+        status=0
+        wait "$saver_pid" || status=$?
+        saver_pid=""
+        echo "==> Glimmora.scr ended early with status $status"
+        exit "$status"
+    fi
+    shot="$shots/shot-$(printf '%03d' "$t")s.png"
+    import -display "$DISPLAY" -window root "$shot" 2>/dev/null && echo "    $shot"
+done
+echo "==> done; the screenshots are in $shots/"

@@ -66,23 +66,12 @@ run_suite native native || failed_suites=$((failed_suites + 1))
 run_suite native-tsan native-tsan || failed_suites=$((failed_suites + 1))
 
 # One X server for all Windows tests (WGL needs GLX), unless one is given.
-xvfb_pid=""
-cleanup() {
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
+# The end-to-end test starts its own, so that its full-screen saver and the
+# unit tests' windows do not meet.
+source "$root/scripts/private-xvfb.sh"
+trap stop_private_xvfb EXIT
 if [ -z "${DISPLAY:-}" ]; then
-    display=90
-    while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-        display=$((display + 1))
-    done
-    Xvfb ":$display" -screen 0 1280x1024x24 +extension GLX -nolisten tcp >"$logs/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$display" ] && break
-        sleep 0.1
-    done
-    export DISPLAY=":$display"
+    start_private_xvfb 1280x1024x24 "$logs/xvfb.log"
 fi
 run_suite windows windows || failed_suites=$((failed_suites + 1))
 

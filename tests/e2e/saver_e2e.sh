@@ -30,7 +30,7 @@ shots="$work/shots"
 rm -rf "$shots"
 mkdir -p "$shots"
 
-xvfb_pid=""
+source "$here/../../scripts/private-xvfb.sh"
 background=()
 cleanup() {
     local pid
@@ -39,24 +39,13 @@ cleanup() {
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
     for pid in "${background[@]}"; do wait "$pid" 2>/dev/null; done
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    return 0
+    stop_private_xvfb
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# A display number nobody uses, and an X server of our own on it.
-display=150
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 640x480x24 +extension GLX -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
-    sleep 0.1
-done
-export DISPLAY=":$display"
+# A small screen: the software renderer fills it quickly.
+start_private_xvfb 640x480x24 "$work/xvfb.log" || exit 1
 
 wine() { "$wine_exec" "$@"; }
 drive() { wine "$driver" "$@" 2>/dev/null | tr -d '\r'; }
