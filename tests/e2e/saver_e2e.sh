@@ -186,6 +186,8 @@ wait_for_colours() {
     fail "only${seen:- none} of $* on screen within ${seconds}s"
 }
 
+# With no window manager X keeps the focus on PointerRoot: keys go to the
+# window under the pointer. The full-screen saver covers the middle.
 park_cursor() { xdotool mousemove 320 240; }
 
 # --- Cases ------------------------------------------------------------------
