@@ -5,7 +5,8 @@
 #
 #   bash scripts/screenshot.sh [FOLDER]
 #
-# GLIMMORA_SHOT_SECONDS (default 9) is how long the slideshow runs first.
+# GLIMMORA_SHOT_SECONDS (default 19, the first cross-fade with the default
+# settings) is how long the slideshow runs first.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -30,7 +31,7 @@ start_private_xvfb 1024x640x24 "$root/build/screenshot-xvfb.log"
 use_pictures "$pictures"
 "$wine_exec" "$scr" /s &
 saver_pid=$!
-sleep "${GLIMMORA_SHOT_SECONDS:-9}"
+sleep "${GLIMMORA_SHOT_SECONDS:-19}"
 kill -0 "$saver_pid" 2>/dev/null || { echo "Glimmora.scr /s ended before the screenshot" >&2; exit 1; }
 mkdir -p docs
 import -display "$DISPLAY" -window root -strip png:docs/screenshot.png
