@@ -285,6 +285,21 @@ windowed_close_rules() {
     wait_status windowed 0 15
 }
 
+# dialog_cancel SWITCHES...: the configuration dialog opens and Escape
+# (Cancel) ends the process with 2.
+dialog_cancel() {
+    start_saver dialog "$@"
+    local geometry
+    geometry="$(drive window - "Glimmora by Quillon" 20000)"
+    [[ "$geometry" == window* ]] || { fail "no configuration dialog: $geometry"; return 1; }
+    read -r _ x y w h <<<"$geometry"
+    # Keys go to the window under the pointer.
+    xdotool mousemove $((x + w / 2)) $((y + h / 2))
+    sleep 1
+    xdotool key Escape
+    wait_status dialog 2 15
+}
+
 unicode_folder_and_name() {
     set_folder "$work/pictures-ünïcode"
     park_cursor
@@ -306,6 +321,8 @@ run_case JiggleDoesNotEndFullScreen jiggle_keeps_running
 run_case PreviewInDriverPane preview_in_driver_pane
 run_case WindowedIgnoresCloseBoxAndClosesOnAltF4 windowed_close_rules
 run_case NonAsciiFolderAndFileName unicode_folder_and_name
+run_case ConfigureSwitchCancelExitsTwo dialog_cancel /c
+run_case EmptyCommandLineCancelExitsTwo dialog_cancel
 
 echo "[==========] $((passed + failed)) tests ran."
 echo "[  PASSED  ] $passed tests."
