@@ -85,6 +85,8 @@ struct InputCase {
     bool closesFullScreen;
 };
 
+void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
+
 class FullScreenInput : public ShellTest, public ::testing::WithParamInterface<InputCase> {};
 
 TEST_P(FullScreenInput, ClosesOnlyInFullScreen) {
