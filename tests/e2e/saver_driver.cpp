@@ -103,12 +103,14 @@ int preview(int argc, char** argv) {
     HANDLE process = start(argv[2], number);
     if (!process) return 1;
 
-    // Wait for the saver's child to appear in the pane.
+    // Wait for the saver's child to appear in the pane; it shows once its
+    // creation (and so its Display's) is complete.
     HWND child = nullptr;
     DWORD deadline = GetTickCount() + timeoutMs;
-    while (!child && static_cast<LONG>(deadline - GetTickCount()) > 0) {
+    while (static_cast<LONG>(deadline - GetTickCount()) > 0) {
         if (waitPumping(process, 100)) break;  // ended early
         child = FindWindowExA(pane, nullptr, "WindowsScreenSaverClass", nullptr);
+        if (child && IsWindowVisible(child)) break;
     }
     if (!child) {
         std::printf("no saver child in the pane\n");

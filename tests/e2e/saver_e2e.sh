@@ -209,8 +209,10 @@ full_screen_shows_pictures() {
     local geometry screen
     geometry="$(wait_window Screensaver)" || return 1
     screen="$(drive screen)"
-    [ "$geometry" = "window 0 0 ${screen#screen }" ] || fail "\"$geometry\" does not cover \"$screen\""
-    [ "$geometry" = "window 0 0 640 480" ] || fail "\"$geometry\" is not the whole 640x480 screen"
+    [ "$geometry" = "window 0 0 ${screen#screen }" ] ||
+        { fail "\"$geometry\" does not cover \"$screen\""; return 1; }
+    [ "$geometry" = "window 0 0 640 480" ] ||
+        { fail "\"$geometry\" is not the whole 640x480 screen"; return 1; }
     wait_for_colours fs 40 2 '#ff0000' '#00ff00' '#0000ff' || return 1
     still_running fs
 }
@@ -259,7 +261,7 @@ preview_in_driver_pane() {
     out="$(drive preview "$scr_win" 30000)"
     echo "$out" | sed 's/^/  /'
     grep -q '^child class "WindowsScreenSaverClass" title "Screensaver Preview" size 152 112 child-style 1 visible 1$' <<<"$out" ||
-        fail "no preview child filling the pane"
+        { fail "no visible preview child filling the pane"; return 1; }
     grep -q '^exit status 0$' <<<"$out" || fail "preview did not end with 0 when its pane was destroyed"
 }
 
