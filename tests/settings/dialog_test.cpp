@@ -67,6 +67,28 @@ void selectEntries(HWND dialog, const std::vector<int>& indices) {
     for (int index : indices) SendMessageA(list, LB_SETSEL, TRUE, index);
 }
 
+// Selects `path` in the folder browser as a user's click would, until its
+// tree shows the folder `name` selected (Wine's browser may still be busy
+// selecting its start folder when it shows). Gives up after 30 s.
+bool selectInBrowser(HWND browser, const std::string& path, const std::string& name) {
+    HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+    for (int attempt = 0; attempt < 300; ++attempt) {
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+        Sleep(100);
+        char text[MAX_PATH] = {};
+        TVITEMA entry{};
+        entry.mask = TVIF_TEXT;
+        entry.hItem = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        entry.pszText = text;
+        entry.cchTextMax = sizeof text;
+        if (entry.hItem && SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&entry)) &&
+            name == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
 class DialogTest : public RegistryTest {
 protected:
     std::vector<std::string> directories() const {
@@ -291,7 +313,7 @@ TEST_F(DialogTest, DropAddsFoldersOnlyAndNeverCutsAPath) {
     EXPECT_EQ(directories(), (std::vector<std::string>{folder}));
 }
 
-TEST_F(DialogTest, AddDirectoryStartsInTheFolderChosenLast) {
+TEST_F(DialogTest, AddDirectoryAddsTheChosenFolderAndMakesItTheStartFolder) {
     TempDir folders;
     const std::string first = windowsPath(folders.path() / "first");
     const std::string second = windowsPath(folders.path() / "second");
@@ -303,19 +325,20 @@ TEST_F(DialogTest, AddDirectoryStartsInTheFolderChosenLast) {
 
     Settings record;
     runDialog(record, [&](HWND dialog) {
-        // The user walks to "second" and takes it; the next browse opens
-        // there, and taking it as it stands adds the same folder again.
-        for (int browse = 0; browse < 2; ++browse) {
-            clickLater(dialog, IDC_ADD_DIRECTORY);
-            HWND browser = waitForDialog(nullptr, GetCurrentProcessId(), dialog);
-            ASSERT_NE(browser, nullptr);
-            if (browse == 0) {
-                SendMessageA(browser, BFFM_SETSELECTIONA, TRUE,
-                             reinterpret_cast<LPARAM>(second.c_str()));
-            }
-            PostMessageA(browser, WM_COMMAND, IDOK, 0);
-            ASSERT_TRUE(waitUntilGone(browser));
-        }
+        // The user walks to "second" and takes it; the next browse is to
+        // start there, as the current folder now says.
+        clickLater(dialog, IDC_ADD_DIRECTORY);
+        HWND browser = waitForDialog(nullptr, GetCurrentProcessId(), dialog);
+        ASSERT_NE(browser, nullptr);
+        ASSERT_TRUE(selectInBrowser(browser, second, "second"));
+        PostMessageA(browser, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(waitUntilGone(browser));
+        clickLater(dialog, IDC_ADD_DIRECTORY);
+        browser = waitForDialog(nullptr, GetCurrentProcessId(), dialog);
+        ASSERT_NE(browser, nullptr);
+        ASSERT_TRUE(selectInBrowser(browser, second, "second"));
+        PostMessageA(browser, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(waitUntilGone(browser));
         EXPECT_EQ(listEntries(item(dialog, IDC_DIRECTORY_LIST)),
                   (std::vector<std::string>{second, second}));
         clickLater(dialog, IDOK);
