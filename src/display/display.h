@@ -1,0 +1,100 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "display/frame_pacer.h"
+
+class GLContext;
+class ImageProvider;
+class Slide;
+class SlideLoader;
+class TexturePool;
+class WindowSurface;
+
+// What the frame loop reads from outside, replaceable so tests can script
+// time and watch frames. Empty members mean the real thing.
+struct DisplayHooks {
+    // The millisecond clock (wrapping at 2^32 like timeGetTime).
+    std::function<std::uint32_t()> clock;
+    // Waits the given milliseconds when swap control does not pace frames.
+    std::function<void(std::uint32_t)> sleep;
+    // Called with the frame drawn, just before the buffers are swapped.
+    std::function<void()> beforeSwap;
+    // How long teardown waits for the loader before it says so and waits on.
+    std::chrono::milliseconds loaderStopBound{10000};
+};
+
+// The rendering object of one saver window: its pixel format, its own
+// OpenGL context with a fixed perspective projection and swap interval 1,
+// a texture pool at the texture limit, and a loader thread that keeps two
+// slides ready. Lives on the thread that renders it, from the window's
+// creation to its destruction.
+//
+// Teardown: the destructor destroys the slides, stops the loader and waits
+// for its thread without a bound (the thread may be inside the provider or
+// an upload, and nothing it uses is freed before it has ended), then frees
+// the pool, the device context and the context. Hide the windows first so
+// the user never waits, and call requestLoaderStop() on every Display
+// before destroying the first, so that all loaders end at once. The shared
+// provider may be destroyed once every Display is gone.
+class Display {
+public:
+    // `window` is the saver window (HWND on Windows; natively a PlainWindow's
+    // handle). `provider` is shared by every Display, not owned, and must
+    // outlive this one. A window whose pixel format or context the platform
+    // refuses gives a Display that stays black but renders, paces and closes
+    // normally.
+    Display(void* window, ImageProvider* provider, DisplayHooks hooks = {});
+    ~Display();
+    Display(const Display&) = delete;
+    Display& operator=(const Display&) = delete;
+
+    // One frame: timing in whole refresh periods, the slide or cross-fade,
+    // the hand-over and the swap. Call once per idle pass of the message
+    // loop, on the thread that constructed the Display.
+    void renderFrame();
+
+    // Asks the loader thread to end, without waiting. Safe to call more than
+    // once; the Display renders nothing new afterwards.
+    void requestLoaderStop();
+    // Waits at most `bound` for the loader thread to end; true once it has.
+    bool waitForLoader(std::chrono::milliseconds bound);
+
+    // False when the platform refused this window a context.
+    bool hasContext() const { return context_ != nullptr; }
+    // One refresh period of the window's monitor, in seconds.
+    double framePeriod() const { return framePeriod_; }
+    // The fade length drawn at the first frame and at every hand-over.
+    float fadeSeconds() const { return fadeSeconds_; }
+    // True when frames are paced by the loop's own wait instead of the swap.
+    bool pacedByWait() const { return pacer_.pacing(); }
+    // The slides on screen, for tests; null when absent.
+    const Slide* current() const { return current_.get(); }
+    const Slide* incoming() const { return incoming_.get(); }
+    // The pool's texture edge; 0 without a context.
+    int textureSize() const;
+
+private:
+    void setUpContext();
+    void drawNewFadeLength();
+    double frameTime();
+    void drawSlides(double dt, double remainingBefore);
+    bool drainGLErrors();
+    void handOver();
+    void finishFrame();
+    std::uint32_t readClock();
+
+    DisplayHooks hooks_;
+    double framePeriod_ = 1.0 / 60.0;
+    std::uint32_t lastTickMs_ = 0;
+    float fadeSeconds_ = 0.0f;
+    std::unique_ptr<WindowSurface> surface_;
+    std::unique_ptr<GLContext> context_;
+    std::unique_ptr<TexturePool> pool_;
+    std::unique_ptr<SlideLoader> loader_;
+    std::unique_ptr<Slide> current_;
+    std::unique_ptr<Slide> incoming_;
+    FramePacer pacer_;
+};
