@@ -77,14 +77,13 @@ public:
     int textureSize() const;
 
 private:
-    void setUpContext();
     void drawNewFadeLength();
     double frameTime();
-    void drawSlides(double dt, double remainingBefore);
+    void drawSlides(double dt, double remaining);
     bool drainGLErrors();
     void handOver();
-    void finishFrame();
     std::uint32_t readClock();
+    void wait(std::uint32_t milliseconds);
 
     DisplayHooks hooks_;
     double framePeriod_ = 1.0 / 60.0;
@@ -97,4 +96,5 @@ private:
     std::unique_ptr<Slide> current_;
     std::unique_ptr<Slide> incoming_;
     FramePacer pacer_;
+    bool stopping_ = false;
 };

@@ -15,7 +15,8 @@ class GLContext {
 public:
     struct Impl;
 
-    // Null when the platform refuses the context.
+    // Null when the platform refuses the context. A refused sharing is
+    // reported on the debugger output ("wglShareLists Failed: ...").
     static std::unique_ptr<GLContext> create(const GLTarget& target,
                                              const GLContext* shareWith = nullptr);
     ~GLContext();
@@ -32,6 +33,9 @@ private:
     explicit GLContext(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
+
+// The platform's name for making a context current, for failure lines.
+extern const char* const kMakeCurrentOperation;
 
 #ifdef _WIN32
 // Gives a window's device context (HDC) the first double-buffered RGBA

@@ -1,5 +1,7 @@
 #include "platform/gl_context.h"
 
+#include "platform/system_error.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
@@ -66,9 +68,15 @@ std::unique_ptr<GLContext> GLContext::create(const GLTarget& target, const GLCon
 
     const EGLContext share = shareWith ? shareWith->impl_->context : EGL_NO_CONTEXT;
     impl->context = eglCreateContext(display, config, share, nullptr);
-    if (impl->context == EGL_NO_CONTEXT) return nullptr;
+    if (impl->context == EGL_NO_CONTEXT) {
+        // Only a refused sharing is worth a line: the caller relies on it.
+        if (share != EGL_NO_CONTEXT) reportSystemFailure("eglCreateContext");
+        return nullptr;
+    }
     return std::unique_ptr<GLContext>(new GLContext(std::move(impl)));
 }
+
+const char* const kMakeCurrentOperation = "eglMakeCurrent";
 
 bool GLContext::makeCurrent() {
     return eglMakeCurrent(impl_->display, impl_->surface, impl_->surface, impl_->context) ==

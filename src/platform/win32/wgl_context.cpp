@@ -1,5 +1,7 @@
 #include "platform/gl_context.h"
 
+#include "platform/system_error.h"
+
 #include <windows.h>
 
 struct GLContext::Impl {
@@ -23,9 +25,14 @@ std::unique_ptr<GLContext> GLContext::create(const GLTarget& target, const GLCon
     impl->context = wglCreateContext(impl->deviceContext);
     if (!impl->context) return nullptr;
     // Sharing must be set up before the new context holds any objects.
-    if (shareWith && !wglShareLists(shareWith->impl_->context, impl->context)) return nullptr;
+    if (shareWith && !wglShareLists(shareWith->impl_->context, impl->context)) {
+        reportSystemFailure("wglShareLists");
+        return nullptr;
+    }
     return std::unique_ptr<GLContext>(new GLContext(std::move(impl)));
 }
+
+const char* const kMakeCurrentOperation = "wglMakeCurrent";
 
 bool GLContext::makeCurrent() {
     return wglMakeCurrent(impl_->deviceContext, impl_->context) == TRUE;

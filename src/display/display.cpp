@@ -1,0 +1,220 @@
+#include "display/display.h"
+
+#include "display/gl_vsync.h"
+#include "display/pixel_format_choice.h"
+#include "display/random.h"
+#include "display/single_precision.h"
+#include "loader/slide_loader.h"
+#include "platform/clock.h"
+#include "platform/debug_output.h"
+#include "platform/gl.h"
+#include "platform/gl_context.h"
+#include "platform/window_surface.h"
+#include "settings/settings.h"
+#include "slides/slide.h"
+#include "slides/texture_pool.h"
+
+#include <cmath>
+#include <limits>
+#include <thread>
+
+namespace {
+
+constexpr int kLoaderCapacity = 2;
+constexpr double kDefaultFramePeriod = 1.0 / 60.0;
+// A texture edge for a driver that will not say its maximum.
+constexpr int kFallbackTextureEdge = 256;
+// glGetError reports each error flag once; a driver that keeps reporting
+// is not allowed to hold the frame for ever.
+constexpr int kMostGLErrorsPerFrame = 64;
+
+// Consecutive displays start their loaders in opposite directions. Only the
+// main thread constructs displays.
+bool loaderDirectionToggle = false;
+
+// The fixed perspective every display uses, and swap interval 1. True when
+// the swap may be trusted to pace frames.
+bool setupProjection() {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-0.25, 0.25, -0.25, 0.25, 0.25, 2.0);
+    GLVSync vsync;
+    const bool supported = vsync.init();
+    if (!supported) debugOutput("Glimmora.scr: VSync could not be initialized\n");
+    vsync.enable();
+    return supported && !vsync.isDisabled();
+}
+
+}  // namespace
+
+Display::Display(void* window, ImageProvider* provider, DisplayHooks hooks)
+    : hooks_(std::move(hooks)), surface_(std::make_unique<WindowSurface>(window)) {
+    const bool formatSet = surface_->valid() && selectPixelFormat(*surface_);
+    const int hz = surface_->valid() ? surface_->refreshHz() : 0;
+    framePeriod_ = hz > 1 ? 1.0 / hz : kDefaultFramePeriod;
+    loaderDirectionToggle = !loaderDirectionToggle;
+
+    if (formatSet) context_ = GLContext::create(surface_->target());
+    if (context_ && !context_->makeCurrent()) context_.reset();
+    bool swapControl = false;
+    if (context_) {
+        glViewport(0, 0, surface_->width(), surface_->height());
+        swapControl = setupProjection();
+        theSettings.queryMaxTextureSize();
+        int width = theSettings.textureLimit();
+        int height = theSettings.textureLimit();
+        if (width < 1 || height < 1) width = height = kFallbackTextureEdge;
+        pool_ = std::make_unique<TexturePool>(width, height);
+        loader_ = std::make_unique<SlideLoader>(provider, kLoaderCapacity, pool_.get(),
+                                                surface_->target(), *context_);
+        loader_->reverseNext = loaderDirectionToggle;
+        loader_->start();
+    }
+    pacer_ = FramePacer(framePeriod_, swapControl);
+}
+
+Display::~Display() {
+    current_.reset();
+    incoming_.reset();
+    if (loader_) {
+        loader_->stop(hooks_.loaderStopBound);
+        // Waits on past the bound if it must: the thread may still be in the
+        // provider or an upload, and the pool, its context and the provider
+        // must outlive it.
+        loader_.reset();
+    }
+    // The pool deletes its names in a context of their sharing group.
+    if (pool_ && context_) context_->makeCurrent();
+    pool_.reset();
+    surface_.reset();
+    GLContext::releaseCurrent();
+    context_.reset();
+}
+
+int Display::textureSize() const { return pool_ ? pool_->width() : 0; }
+
+void Display::requestLoaderStop() {
+    stopping_ = true;
+    if (loader_) loader_->requestStop();
+}
+
+bool Display::waitForLoader(std::chrono::milliseconds bound) {
+    return !loader_ || loader_->waitForThread(bound);
+}
+
+std::uint32_t Display::readClock() {
+    TimerResolution fine;
+    return hooks_.clock ? hooks_.clock() : millisecondClock();
+}
+
+void Display::wait(std::uint32_t milliseconds) {
+    if (milliseconds == 0) return;
+    if (hooks_.sleep) {
+        hooks_.sleep(milliseconds);
+        return;
+    }
+    TimerResolution fine;
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void Display::drawNewFadeLength() {
+    float fade = singlePrecision(gaussian(theSettings.fadeMean, theSettings.fadeSigma));
+    // A fade length that is no number (or no finite one) would leave both
+    // slides at an undefined alpha: it counts as a hard cut.
+    if (!std::isfinite(fade)) fade = 0.0f;
+    fadeSeconds_ = fade;
+    const float twice = singlePrecision(2.0 * fade);
+    if (theSettings.secondsPerImage.load(std::memory_order_relaxed) < twice)
+        theSettings.secondsPerImage.store(twice, std::memory_order_relaxed);
+}
+
+double Display::frameTime() {
+    if (!current_) {
+        drawNewFadeLength();
+        current_ = loader_->takeSlide(true);
+        // The clock is read after the wait, so waiting is not motion.
+        lastTickMs_ = readClock();
+        return framePeriod_;
+    }
+    const std::uint32_t now = readClock();
+    const std::uint32_t elapsed = now - lastTickMs_;
+    lastTickMs_ = now;
+    const double periods = std::floor((elapsed * 0.001) / framePeriod_);
+    const double most = std::numeric_limits<std::int32_t>::max();
+    const std::int32_t k = periods < 1.0 ? 1 : static_cast<std::int32_t>(std::min(periods, most));
+    return k * framePeriod_;
+}
+
+void Display::drawSlides(double dt, double remaining) {
+    if (remaining >= fadeSeconds_) {
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        current_->draw(dt, true);
+        return;
+    }
+    if (!incoming_) incoming_ = loader_->takeSlide(false);
+    if (!incoming_) {
+        // Held fully visible, and not falling further due, until a
+        // successor is ready.
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+        current_->draw(dt, false);
+        return;
+    }
+    float v = singlePrecision((fadeSeconds_ - remaining) / fadeSeconds_);
+    if (v > 1.0f) v = 1.0f;
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f - v);
+    current_->draw(dt, true);
+    glColor4f(1.0f, 1.0f, 1.0f, v);
+    incoming_->draw(dt, true);
+}
+
+bool Display::drainGLErrors() {
+    bool any = false;
+    for (int i = 0; i < kMostGLErrorsPerFrame; ++i) {
+        const GLenum error = glGetError();
+        if (error == GL_NO_ERROR) break;
+        any = true;
+        debugOutput("Glimmora.scr: OpenGL Error -- ");
+        const GLubyte* text = gluErrorString(error);
+        debugOutput(text ? reinterpret_cast<const char*>(text) : "unknown error");
+        debugOutput("\n");
+    }
+    return any;
+}
+
+void Display::handOver() {
+    auto next = loader_->takeSlide(false);
+    if (!next) return;
+    current_ = std::move(incoming_);
+    incoming_ = std::move(next);
+    drawNewFadeLength();
+}
+
+void Display::renderFrame() {
+    if (!context_ || !loader_ || stopping_) {
+        // Nothing to draw, but the loop must not spin.
+        wait(pacer_.afterSwap(readClock()));
+        return;
+    }
+    context_->makeCurrent();
+    const double dt = frameTime();
+
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+
+    double remaining = 0.0;
+    if (current_) {
+        remaining = current_->remaining;
+        drawSlides(dt, remaining);
+    }
+    const bool error = drainGLErrors();
+    if (current_ && (remaining < 0.0 || std::isnan(remaining) || error)) handOver();
+
+    if (hooks_.beforeSwap) hooks_.beforeSwap();
+    context_->swapBuffers();
+    wait(pacer_.afterSwap(readClock()));
+}

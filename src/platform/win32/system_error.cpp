@@ -1,0 +1,15 @@
+#include "platform/system_error.h"
+
+#include <windows.h>
+
+std::string lastSystemErrorText() {
+    const DWORD code = GetLastError();
+    char* buffer = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                   reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text = buffer ? buffer : "";
+    if (buffer) LocalFree(buffer);
+    return text;
+}

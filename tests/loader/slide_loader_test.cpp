@@ -1,0 +1,176 @@
+#include "loader/slide_loader.h"
+
+#include "images/random_image_provider.h"
+#include "platform/gl.h"
+#include "platform/gl_context.h"
+#include "slides/slide.h"
+#include "slides/texture_pool.h"
+#include "support/scripted_provider.h"
+#include "support/settings_guard.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <set>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The display's side: a context current on the test thread and the pool it
+// shares with the loader.
+class SlideLoaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SettingsGuard::fixSlideshow(10.0f, 1.0f);
+        ASSERT_TRUE(window_.valid());
+        display_ = GLContext::create(window_.target());
+        ASSERT_TRUE(display_ && display_->makeCurrent());
+        pool_ = std::make_unique<TexturePool>(64, 64);
+    }
+    void TearDown() override {
+        pool_.reset();
+        GLContext::releaseCurrent();
+    }
+
+    std::unique_ptr<SlideLoader> started(int capacity = 2, bool reverse = true) {
+        auto loader = std::make_unique<SlideLoader>(&provider_, capacity, pool_.get(),
+                                                    window_.target(), *display_);
+        EXPECT_TRUE(loader->hasContext());
+        loader->reverseNext = reverse;
+        loader->start();
+        return loader;
+    }
+
+    // Names 1..64 that are textures in the sharing group.
+    static std::set<GLuint> liveTextures() {
+        std::set<GLuint> names;
+        for (GLuint name = 1; name <= 64; ++name)
+            if (glIsTexture(name)) names.insert(name);
+        return names;
+    }
+
+    SettingsGuard settings_;
+    GLOffscreenTarget window_{16, 16};
+    std::unique_ptr<GLContext> display_;
+    std::unique_ptr<TexturePool> pool_;
+    ScriptedProvider provider_;
+};
+
+}  // namespace
+
+TEST_F(SlideLoaderTest, PreparesExactlyCapacityAndOneMorePerTake) {
+    auto loader = started(2);
+    ASSERT_TRUE(provider_.waitForCalls(2));
+    // Several stop polls later, still nothing beyond the two slots.
+    std::this_thread::sleep_for(3 * SlideLoader::kStopPoll);
+    EXPECT_EQ(provider_.calls(), 2);
+
+    ASSERT_NE(loader->takeSlide(true), nullptr);
+    ASSERT_TRUE(provider_.waitForCalls(3));
+    std::this_thread::sleep_for(3 * SlideLoader::kStopPoll);
+    EXPECT_EQ(provider_.calls(), 3);
+}
+
+TEST_F(SlideLoaderTest, SlidesComeInOrderWithAlternatingDirections) {
+    auto loader = started(2, true);
+    for (int n = 1; n <= 5; ++n) {
+        auto slide = loader->takeSlide(true);
+        ASSERT_NE(slide, nullptr);
+        ASSERT_NE(slide->texture, nullptr);
+        EXPECT_EQ(ScriptedProvider::pictureOf(slide->texture->aspect()), n);
+        // Forward slides move towards +x; the first one runs backwards.
+        const bool reverse = n % 2 == 1;
+        EXPECT_EQ(slide->velocity[0] < 0.0, reverse) << "slide " << n;
+        EXPECT_EQ(slide->remaining, 10.0);
+    }
+}
+
+TEST_F(SlideLoaderTest, NonBlockingTakeOnAnEmptyQueueReturnsAtOnce) {
+    provider_.holdFrom(1);
+    auto loader = started();
+    ASSERT_TRUE(provider_.waitForCalls(1));
+    EXPECT_EQ(loader->takeSlide(false), nullptr);
+    provider_.release();
+    EXPECT_NE(loader->takeSlide(true), nullptr);
+}
+
+TEST_F(SlideLoaderTest, PictureWithoutUploadIsSkipped) {
+    provider_.failCalls(1, 3);
+    auto loader = started();
+    auto slide = loader->takeSlide(true);
+    ASSERT_NE(slide, nullptr);
+    EXPECT_EQ(ScriptedProvider::pictureOf(slide->texture->aspect()), 3);
+    EXPECT_NE(slide->texture->name(), 0u);
+}
+
+TEST_F(SlideLoaderTest, IdleStopEndsAfterOnePoll) {
+    auto loader = started();
+    ASSERT_TRUE(provider_.waitForCalls(2));
+    std::this_thread::sleep_for(SlideLoader::kStopPoll);
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_TRUE(loader->stop(10s));
+    // About one poll; far below the bound even on a loaded machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s);
+}
+
+TEST_F(SlideLoaderTest, StopDuringDecodeQueuesNothingMore) {
+    provider_.holdFrom(2);
+    auto loader = started();
+    ASSERT_NE(loader->takeSlide(true), nullptr);
+    ASSERT_TRUE(provider_.waitForCalls(2));
+    loader->requestStop();
+    provider_.release();
+    EXPECT_TRUE(loader->stop(10s));
+    // The held picture was dropped (the leak checker sees it freed).
+    EXPECT_EQ(loader->takeSlide(false), nullptr);
+    EXPECT_EQ(loader->takeSlide(true), nullptr);
+    EXPECT_EQ(provider_.calls(), 2);
+}
+
+TEST_F(SlideLoaderTest, StopPastTheBoundWaitsBeforeFreeing) {
+    provider_.holdFrom(1);
+    auto loader = started();
+    ASSERT_TRUE(provider_.waitForCalls(1));
+    EXPECT_FALSE(loader->stop(20ms));
+    std::thread late([&] {
+        std::this_thread::sleep_for(200ms);
+        provider_.release();
+    });
+    // Destruction waits for the thread still inside the provider; the
+    // sanitizers see any use of what it freed.
+    loader.reset();
+    late.join();
+    EXPECT_EQ(provider_.calls(), 1);
+}
+
+TEST_F(SlideLoaderTest, QueuedSlidesReturnTheirNamesBeforeThePoolGoes) {
+    const std::set<GLuint> before = liveTextures();
+    auto loader = started(2);
+    ASSERT_TRUE(provider_.waitForCalls(2));
+    ASSERT_TRUE(loader->stop(10s));
+    const std::set<GLuint> made = liveTextures();
+    ASSERT_EQ(made.size(), before.size() + 2);
+    loader.reset();
+    // Both names are free again: the pool hands them out before a new one.
+    std::set<GLuint> reused = {pool_->takeName(), pool_->takeName()};
+    for (GLuint name : reused) EXPECT_TRUE(made.count(name) && !before.count(name));
+    const GLuint fresh = pool_->takeName();
+    EXPECT_FALSE(made.count(fresh));
+    for (GLuint name : reused) pool_->giveBack(name);
+    pool_->giveBack(fresh);
+}
+
+TEST_F(SlideLoaderTest, RealProviderFeedsTheLoader) {
+    RandomImageProvider provider({});
+    SlideLoader loader(&provider, 2, pool_.get(), window_.target(), *display_);
+    loader.reverseNext = false;
+    loader.start();
+    for (int n = 0; n < 6; ++n) {
+        auto slide = loader.takeSlide(true);
+        ASSERT_NE(slide, nullptr);
+        EXPECT_NE(slide->texture->name(), 0u);
+    }
+    EXPECT_TRUE(loader.stop(10s));
+}
