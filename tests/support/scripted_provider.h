@@ -11,8 +11,8 @@
 #include "images/rgb_image.h"
 
 // A picture source for loader and display tests. Picture n (from 1) is a
-// solid colour of `colour(n)`, (n + 1) x 2 pixels, so its slide's aspect
-// tells which picture it shows: n = 2 * aspect - 1. Calls from a chosen one
+// solid colour of `colour(n)`, (16 + n) x 16 pixels, so its slide's aspect
+// tells which picture it shows: n = 16 * aspect - 16. Calls from a chosen one
 // on can be held until released, standing in for a slow decode.
 class ScriptedProvider final : public ImageProvider {
 public:
@@ -31,9 +31,9 @@ public:
         held_.wait(lock, [&] { return holdFrom_ == 0 || n < holdFrom_; });
         lock.unlock();
         if (nullFrom_ != 0 && n >= nullFrom_ && n < nullUntil_) return nullptr;
-        auto image = makeRGBImage(n + 1, 2);
+        auto image = makeRGBImage(16 + n, 16);
         const auto c = colour_(n);
-        for (int i = 0; i < (n + 1) * 2; ++i)
+        for (int i = 0; i < (16 + n) * 16; ++i)
             for (int k = 0; k < 3; ++k) image->pixels[i * 3 + k] = c[k];
         return image;
     }
@@ -61,7 +61,7 @@ public:
     }
 
     // The picture a slide shows, from its aspect.
-    static int pictureOf(float aspect) { return static_cast<int>(aspect * 2.0f + 0.5f) - 1; }
+    static int pictureOf(float aspect) { return static_cast<int>(aspect * 16.0f + 0.5f) - 16; }
 
 private:
     const Colour colour_;

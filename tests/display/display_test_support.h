@@ -1,0 +1,72 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "display/display.h"
+#include "platform/gl.h"
+#include "platform/plain_window.h"
+#include "slides/slide.h"
+#include "support/scripted_provider.h"
+#include "support/settings_guard.h"
+
+// A Display on a 64x48 window with a scripted clock, waits recorded instead
+// of slept, and the centre pixel of every frame read back before its swap.
+// Odd pictures are red, even ones green.
+class DisplayTest : public ::testing::Test {
+protected:
+    static constexpr int kWidth = 64;
+    static constexpr int kHeight = 48;
+    using Rgb = std::array<int, 3>;
+
+    DisplayTest()
+        : provider_([](int n) {
+              return n % 2 ? std::array<unsigned char, 3>{200, 0, 0}
+                           : std::array<unsigned char, 3>{0, 200, 0};
+          }) {}
+
+    std::unique_ptr<Display> makeDisplay(std::chrono::milliseconds stopBound = std::chrono::seconds(10)) {
+        DisplayHooks hooks;
+        hooks.clock = [this] { return now_.load(); };
+        hooks.sleep = [this](std::uint32_t ms) { waits_.push_back(ms); };
+        hooks.beforeSwap = [this] { centre_ = readCentre(); };
+        hooks.loaderStopBound = stopBound;
+        return std::make_unique<Display>(window_.handle(), &provider_, hooks);
+    }
+
+    // Moves the scripted clock on by `periods` refresh periods and half one,
+    // then renders a frame.
+    void frameAfter(Display& display, int periods) {
+        const double ms = (periods + 0.5) * display.framePeriod() * 1000.0;
+        now_ += static_cast<std::uint32_t>(ms);
+        display.renderFrame();
+    }
+
+    static Rgb readCentre() {
+        unsigned char p[4] = {0, 0, 0, 0};
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadBuffer(GL_BACK);
+        glReadPixels(kWidth / 2, kHeight / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+        return {p[0], p[1], p[2]};
+    }
+
+    static int pictureOf(const Slide* slide) {
+        return slide && slide->texture ? ScriptedProvider::pictureOf(slide->texture->aspect()) : 0;
+    }
+
+    static void expectColour(const Rgb& actual, const Rgb& expected) {
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(actual[k], expected[k], 3) << "channel " << k;
+    }
+
+    SettingsGuard settings_;
+    PlainWindow window_{kWidth, kHeight, 60};
+    ScriptedProvider provider_;
+    std::atomic<std::uint32_t> now_{1000};
+    std::vector<std::uint32_t> waits_;
+    Rgb centre_{-1, -1, -1};
+};
