@@ -214,7 +214,11 @@ TEST_F(DisplayTest, WindowGetsTheBestFormatSwapIntervalAndRefreshPeriod) {
     EXPECT_EQ(pixelFormatScore(formats[probe.pixelFormat() - 1]), best);
 
     GLVSync vsync;  // on the display's context, current since construction
-    if (vsync.init()) EXPECT_TRUE(vsync.isEnabled());
-    if (probe.refreshHz() <= 1) EXPECT_EQ(display->framePeriod(), 1.0 / 60.0);
+    if (vsync.init()) {
+        EXPECT_TRUE(vsync.isEnabled());
+    }
+    if (probe.refreshHz() <= 1) {
+        EXPECT_EQ(display->framePeriod(), 1.0 / 60.0);
+    }
 }
 #endif
