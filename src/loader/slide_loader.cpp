@@ -74,8 +74,8 @@ void SlideLoader::run() {
 void SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture) {
     auto texture = std::make_unique<SlideTexture>();
     texture->upload(std::move(picture), *pool_);
-    if (texture->name() == 0) {
-        // Nothing to show: the slot goes to the next picture.
+    if (!texture->valid()) {
+        // Never to be shown: the slot goes to the next picture.
         freeSlots_.release();
         return;
     }
