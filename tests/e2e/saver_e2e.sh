@@ -147,11 +147,13 @@ still_running() {
     kill -0 "$pid" 2>/dev/null || fail "$1 ended: $(cat "$work/$1.status")"
 }
 
-# wait_window TITLE: the saver class window is up; prints its geometry.
+# wait_window TITLE: the saver class window is up; prints its geometry. The
+# first Wine process after a case restarts the prefix's server, which takes
+# a while on a loaded machine.
 wait_window() {
     local out
-    out="$(drive window WindowsScreenSaverClass "$1" 20000)"
-    [[ "$out" == window* ]] || { fail "no \"$1\" window: $out"; return 1; }
+    out="$(drive window WindowsScreenSaverClass "$1" 40000)"
+    [[ "$out" == window* ]] || { fail "no \"$1\" window: $out" >&2; return 1; }
     echo "$out"
 }
 
