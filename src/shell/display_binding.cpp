@@ -1,17 +1,22 @@
 #include "shell/display_binding.h"
 
-// Until the slideshow's Display is in, a saver window shows its black class
-// background, paced like a 60 Hz frame loop so the idle loop does not spin.
+#include "display/display.h"
+
 namespace {
 
-class BlankDisplay final : public ShellDisplay {
+// A saver window's Display, behind the shell's own small interface.
+class WindowDisplay final : public ShellDisplay {
 public:
-    void renderFrame() override { Sleep(16); }
-    void requestLoaderStop() override {}
+    WindowDisplay(HWND window, ImageProvider* provider) : display_(window, provider) {}
+    void renderFrame() override { display_.renderFrame(); }
+    void requestLoaderStop() override { display_.requestLoaderStop(); }
+
+private:
+    Display display_;
 };
 
 }  // namespace
 
-std::unique_ptr<ShellDisplay> makeSaverDisplay(HWND, ImageProvider*) {
-    return std::make_unique<BlankDisplay>();
+std::unique_ptr<ShellDisplay> makeSaverDisplay(HWND window, ImageProvider* provider) {
+    return std::make_unique<WindowDisplay>(window, provider);
 }
