@@ -8,36 +8,25 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 output="${1:-$root/docs/dialog.png}"
+# A prefix of its own, so the example folders never reach another one.
+export WINEPREFIX="$root/build/screenshot-wineprefix"
+source "$root/scripts/saver-common.sh"
+source "$root/scripts/private-xvfb.sh"
 
 bash scripts/setup.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" --target Glimmora >/dev/null
+build_saver >/dev/null
 
-# A prefix of its own, so the example folders never reach the tests' one.
-export WINEPREFIX="$root/build/screenshot-wineprefix"
-wine_exec="$root/scripts/wine-exec"
-
-display=120
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
 saver_pid=""
 cleanup() {
-    [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null || true
-    wineserver -k 2>/dev/null || true
-    kill "$xvfb_pid" 2>/dev/null || true
+    [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && end_prefix_processes
+    stop_private_xvfb
 }
 trap cleanup EXIT
-for _ in $(seq 100); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
-    sleep 0.1
-done
-export DISPLAY=":$display"
+mkdir -p "$root/build"
+start_private_xvfb 1024x768x24 "$root/build/dialog-screenshot-xvfb.log"
+draw_own_captions
 
-# With no window manager, Wine draws the caption itself only when told to.
-"$wine_exec" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null
 key='HKCU\Software\Glimmora'
 "$wine_exec" reg delete "$key" /f >/dev/null 2>&1 || true
 "$wine_exec" reg add "$key" /v DirCount /t REG_DWORD /d 3 /f >/dev/null
@@ -45,7 +34,7 @@ key='HKCU\Software\Glimmora'
 "$wine_exec" reg add "$key" /v Dir002 /t REG_SZ /d 'C:\Users\Public\Pictures' /f >/dev/null
 "$wine_exec" reg add "$key" /v Dir003 /t REG_SZ /d 'D:\Photos\2024 Summer' /f >/dev/null
 
-"$wine_exec" build/windows/src/shell/Glimmora.scr /c &
+"$wine_exec" "$scr" /c &
 saver_pid=$!
 window=""
 for _ in $(seq 120); do

@@ -1,6 +1,6 @@
-# Sourced by run.sh and screenshot.sh: builds Glimmora.scr, finds pictures
-# and points the saver at them in a Wine prefix of the caller's. Needs
-# `root` set to the repository and WINEPREFIX exported.
+# Sourced by run.sh, screenshot.sh and dialog-screenshot.sh: builds
+# Glimmora.scr, finds pictures and points the saver at them in a Wine prefix
+# of the caller's. Needs `root` set to the repository and WINEPREFIX exported.
 
 wine_exec="$root/scripts/wine-exec"
 scr="$root/build/windows/src/shell/Glimmora.scr"
