@@ -18,8 +18,9 @@ build_saver >/dev/null
 
 saver_pid=""
 cleanup() {
-    [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && end_prefix_processes
+    # Each step may find its process gone already; none may stop the rest.
+    [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && end_prefix_processes || true
     stop_private_xvfb
 }
 trap cleanup EXIT
