@@ -28,6 +28,20 @@ constexpr int kFallbackTextureEdge = 256;
 // is not allowed to hold the frame for ever.
 constexpr int kMostGLErrorsPerFrame = 64;
 
+// Adds the time from its construction to its end to `total`.
+class Stopwatch {
+public:
+    explicit Stopwatch(std::chrono::nanoseconds& total)
+        : total_(total), start_(std::chrono::steady_clock::now()) {}
+    ~Stopwatch() { total_ += std::chrono::steady_clock::now() - start_; }
+    Stopwatch(const Stopwatch&) = delete;
+    Stopwatch& operator=(const Stopwatch&) = delete;
+
+private:
+    std::chrono::nanoseconds& total_;
+    const std::chrono::steady_clock::time_point start_;
+};
+
 // Consecutive displays start their loaders in opposite directions. Only the
 // main thread constructs displays.
 bool loaderDirectionToggle = false;
@@ -132,6 +146,7 @@ void Display::drawNewFadeLength() {
 double Display::frameTime() {
     if (!current_) {
         drawNewFadeLength();
+        cost_.waitedForLoader = true;
         current_ = loader_->takeSlide(true);
         // The clock is read after the wait, so waiting is not motion.
         lastTickMs_ = readClock();
@@ -152,8 +167,12 @@ void Display::drawSlides(double dt, double remaining) {
         current_->draw(dt, true);
         return;
     }
-    if (!incoming_) incoming_ = loader_->takeSlide(false);
     if (!incoming_) {
+        Stopwatch watch(cost_.slideWork);
+        incoming_ = loader_->takeSlide(false);
+    }
+    if (!incoming_) {
+        cost_.heldForSuccessor = true;
         // Held fully visible, and not falling further due, until a
         // successor is ready.
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
@@ -183,6 +202,7 @@ bool Display::drainGLErrors() {
 }
 
 void Display::handOver() {
+    Stopwatch watch(cost_.slideWork);
     auto next = loader_->takeSlide(false);
     if (!next) return;
     current_ = std::move(incoming_);
@@ -197,6 +217,7 @@ void Display::renderFrame() {
         return;
     }
     context_->makeCurrent();
+    cost_ = FrameCost{};
     const double dt = frameTime();
 
     glMatrixMode(GL_MODELVIEW);

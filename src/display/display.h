@@ -26,6 +26,17 @@ struct DisplayHooks {
     std::chrono::milliseconds loaderStopBound{10000};
 };
 
+// What one frame spent on slides rather than on drawing and swapping, and
+// whether it had to wait for its loader.
+struct FrameCost {
+    // Taking slides from the loader, handing over, destroying the old one.
+    std::chrono::nanoseconds slideWork{0};
+    // The frame blocked until the loader delivered (every display's first).
+    bool waitedForLoader = false;
+    // The fade was due but no successor was ready, so the slide was held.
+    bool heldForSuccessor = false;
+};
+
 // The rendering object of one saver window: its pixel format, its own
 // OpenGL context with a fixed perspective projection and swap interval 1,
 // a texture pool at the texture limit, and a loader thread that keeps two
@@ -75,6 +86,8 @@ public:
     const Slide* incoming() const { return incoming_.get(); }
     // The pool's texture edge; 0 without a context.
     int textureSize() const;
+    // The cost of the frame rendered last.
+    const FrameCost& lastFrameCost() const { return cost_; }
 
 private:
     void drawNewFadeLength();
@@ -97,4 +110,5 @@ private:
     std::unique_ptr<Slide> incoming_;
     FramePacer pacer_;
     bool stopping_ = false;
+    FrameCost cost_;
 };

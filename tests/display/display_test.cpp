@@ -46,8 +46,10 @@ TEST_F(DisplayTest, FirstFrameWaitsForTheLoaderWithoutCountingTheWait) {
     display->renderFrame();
     late.join();
     ASSERT_NE(display->current(), nullptr);
+    EXPECT_TRUE(display->lastFrameCost().waitedForLoader);
     now_ = 5016;
     display->renderFrame();
+    EXPECT_FALSE(display->lastFrameCost().waitedForLoader);
     EXPECT_DOUBLE_EQ(display->current()->remaining, 100.0 - 2 * display->framePeriod());
 }
 
@@ -102,6 +104,7 @@ TEST_F(DisplayTest, SlideIsHeldWhileNoSuccessorIsReady) {
         frameAfter(*display, 10);
         EXPECT_EQ(display->current()->remaining, held);
         EXPECT_EQ(display->incoming(), nullptr);
+        EXPECT_TRUE(display->lastFrameCost().heldForSuccessor);
         expectColour(centre_, {200, 0, 0});
     }
     provider_.release();
