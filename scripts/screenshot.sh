@@ -21,7 +21,9 @@ pictures="$(picture_folder "$@")"
 
 saver_pid=""
 cleanup() {
-    [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null
+    # A saver that already ended makes kill fail; under set -e that would
+    # end the cleanup before the X server is stopped.
+    [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null || true
     end_prefix_processes
     stop_private_xvfb
 }
