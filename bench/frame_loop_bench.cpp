@@ -19,6 +19,8 @@
 #include "slides/slide_texture.h"
 #include "slides/texture_pool.h"
 
+#include "photograph.h"
+
 #include <turbojpeg.h>
 
 #include <algorithm>
@@ -45,25 +47,8 @@ double milliseconds(Clock::duration d) {
 // Photograph-like content (smooth gradients, structure, sensor noise), a
 // different one per seed, so the decoder does realistic work.
 void writePhotograph(const std::filesystem::path& path, unsigned seed) {
-    std::vector<float> wx(kWidth), wy(kHeight);
-    const float fx = 0.0015f + 0.0004f * seed, fy = 0.0012f + 0.0003f * seed;
-    for (int x = 0; x < kWidth; ++x) wx[x] = std::sin(x * fx) + 0.3f * std::sin(x * 0.037f);
-    for (int y = 0; y < kHeight; ++y) wy[y] = std::cos(y * fy) + 0.3f * std::sin(y * 0.051f);
-    std::mt19937 random(seed);
-    std::vector<unsigned char> pixels(static_cast<std::size_t>(kWidth) * kHeight * 3);
-    unsigned char* p = pixels.data();
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
-            const float base = 128.0f + 50.0f * wx[x] + 45.0f * wy[y];
-            const unsigned noise = random();
-            const float mix = static_cast<float>(x) / kWidth;
-            const float channels[3] = {base + 30.0f * mix, base * 0.9f + 20.0f * wy[y],
-                                       base * (1.1f - mix * 0.4f)};
-            for (int k = 0; k < 3; ++k) {
-                const int n = static_cast<int>((noise >> (8 * k)) & 15) - 8;
-                *p++ = static_cast<unsigned char>(std::clamp(channels[k] + n, 0.0f, 255.0f));
-            }
-        }
+    const std::vector<unsigned char> pixels = photographPixels(
+        kWidth, kHeight, 0.0015f + 0.0004f * seed, 0.0012f + 0.0003f * seed, seed);
     tjhandle compressor = tjInitCompress();
     unsigned char* data = nullptr;
     unsigned long size = 0;

@@ -10,6 +10,8 @@
 #include "slides/slide_texture.h"
 #include "slides/texture_pool.h"
 
+#include "photograph.h"
+
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
 
@@ -29,28 +31,8 @@ namespace {
 constexpr int kWidth = 6000;
 constexpr int kHeight = 4000;
 
-// Photograph-like content: broad smooth gradients, some mid-frequency
-// structure and sensor-like noise, so that the decoder does realistic work.
 std::vector<unsigned char> photograph() {
-    std::vector<float> wx(kWidth), wy(kHeight);
-    for (int x = 0; x < kWidth; ++x) wx[x] = std::sin(x * 0.0021f) + 0.3f * std::sin(x * 0.037f);
-    for (int y = 0; y < kHeight; ++y) wy[y] = std::cos(y * 0.0017f) + 0.3f * std::sin(y * 0.051f);
-    std::mt19937 random(1234);
-    std::vector<unsigned char> pixels(static_cast<std::size_t>(kWidth) * kHeight * 3);
-    unsigned char* p = pixels.data();
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
-            const float base = 128.0f + 50.0f * wx[x] + 45.0f * wy[y];
-            const unsigned noise = random();
-            const float mix = static_cast<float>(x) / kWidth;
-            const float channels[3] = {base + 30.0f * mix, base * 0.9f + 20.0f * wy[y],
-                                       base * (1.1f - mix * 0.4f)};
-            for (int k = 0; k < 3; ++k) {
-                const int n = static_cast<int>((noise >> (8 * k)) & 15) - 8;
-                *p++ = static_cast<unsigned char>(std::clamp(channels[k] + n, 0.0f, 255.0f));
-            }
-        }
-    return pixels;
+    return photographPixels(kWidth, kHeight, 0.0021f, 0.0017f, 1234);
 }
 
 struct Photo {

@@ -16,14 +16,7 @@ source "$root/scripts/private-xvfb.sh"
 bash scripts/setup.sh
 build_saver >/dev/null
 
-saver_pid=""
-cleanup() {
-    # Each step may find its process gone already; none may stop the rest.
-    [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && end_prefix_processes || true
-    stop_private_xvfb
-}
-trap cleanup EXIT
+trap 'end_saver_run own-xvfb-only' EXIT
 mkdir -p "$root/build"
 start_private_xvfb 1024x768x24 "$root/build/dialog-screenshot-xvfb.log"
 draw_own_captions

@@ -29,16 +29,7 @@ bash scripts/setup.sh
 build_saver
 pictures="$(picture_folder "$@")"
 
-saver_pid=""
-cleanup() {
-    # A saver that already ended makes kill fail; under set -e that would
-    # end the cleanup before the X server is stopped.
-    [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null || true
-    # The prefix is run.sh's own.
-    [ -n "$xvfb_pid" ] && end_prefix_processes
-    stop_private_xvfb
-}
-trap cleanup EXIT
+trap 'end_saver_run own-xvfb-only' EXIT
 
 if [ -n "${DISPLAY:-}" ]; then
     use_pictures "$pictures"

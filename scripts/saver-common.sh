@@ -50,3 +50,16 @@ end_prefix_processes() {
     wineserver -w 2>/dev/null
     return 0
 }
+
+# Ends what a script started, at exit: the saver (it may have ended already),
+# the prefix's processes and the private X server. Each step may find its
+# process gone already; under set -e none may stop the rest. With
+# "own-xvfb-only" the prefix's processes are ended only on a private X server.
+saver_pid=""
+end_saver_run() {
+    [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null || true
+    if [ "${1:-}" != own-xvfb-only ] || [ -n "${xvfb_pid:-}" ]; then
+        end_prefix_processes
+    fi
+    stop_private_xvfb
+}

@@ -19,15 +19,7 @@ bash scripts/setup.sh
 build_saver
 pictures="$(picture_folder "$@")"
 
-saver_pid=""
-cleanup() {
-    # A saver that already ended makes kill fail; under set -e that would
-    # end the cleanup before the X server is stopped.
-    [ -n "$saver_pid" ] && kill "$saver_pid" 2>/dev/null || true
-    end_prefix_processes
-    stop_private_xvfb
-}
-trap cleanup EXIT
+trap 'end_saver_run' EXIT
 
 start_private_xvfb 1024x640x24 "$root/build/screenshot-xvfb.log"
 use_pictures "$pictures"
