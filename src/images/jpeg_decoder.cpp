@@ -29,13 +29,12 @@ struct FreeDeleter {
     void operator()(unsigned char* p) const { std::free(p); }
 };
 
-// libjpeg reports cut-off and damaged data only as warnings and fills what
-// it could not decode with grey; such pictures are refused. Stray bytes
-// between markers, which some cameras write, leave a sound picture.
+// libjpeg goes on past damage it can step over (junk before a marker, a
+// malformed APP segment, data that ends early, whose missing rows it fills
+// with grey) and only warns; every viewer shows such a file, so only a
+// fatal error refuses it.
 bool decodeFailed(tjhandle handle, int status) {
-    if (status == 0) return false;
-    if (tjGetErrorCode(handle) != TJERR_WARNING) return true;
-    return std::strstr(tjGetErrorStr2(handle), "extraneous bytes") == nullptr;
+    return status != 0 && tjGetErrorCode(handle) != TJERR_WARNING;
 }
 
 // Photoshop and most other writers that add an Adobe APP14 marker store
@@ -95,9 +94,9 @@ std::unique_ptr<RGBImage> decodeStored(const unsigned char* data, std::size_t si
     if (!handle) return nullptr;
 
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    if (tjDecompressHeader3(handle, data, static_cast<unsigned long>(size), &width, &height,
-                            &subsampling, &colourspace) != 0)
-        return nullptr;
+    const int header = tjDecompressHeader3(handle, data, static_cast<unsigned long>(size), &width,
+                                           &height, &subsampling, &colourspace);
+    if (decodeFailed(handle, header)) return nullptr;
     auto result = makeRGBImage(width, height);
     if (!result) return nullptr;
 

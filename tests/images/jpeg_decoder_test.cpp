@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "images/decode_test_util.h"
 #include "images/image_expectations.h"
 
@@ -65,11 +67,79 @@ TEST(JpegDecoder, CmykPlainAdobeInvertedAndYcckBecomeRgb) {
                   redOverWhiteRgb, 6);
 }
 
-TEST(JpegDecoder, CutShortIsRefused) {
-    const std::string file = jpegFile(kSmooth, JpegKind::baseline);
-    EXPECT_EQ(decode(file.substr(0, file.size() * 2 / 3)), nullptr);
+// The segment that starts with `marker` (0xFF and the marker byte).
+std::size_t segmentAt(const std::string& jpeg, const char* marker) {
+    const std::size_t at = jpeg.find(marker, 2);
+    if (at == std::string::npos) throw std::runtime_error("no such segment");
+    return at;
+}
+
+std::string segment(unsigned char marker, const std::string& payload) {
+    const std::size_t length = payload.size() + 2;
+    return std::string{char(0xFF), char(marker), char(length >> 8), char(length & 0xFF)} + payload;
+}
+
+// Damage that libjpeg steps over with a warning, as cameras and editors
+// leave it: every viewer shows these files.
+TEST(JpegDecoder, RecoverableDamageIsShown) {
+    const std::string good = jpegFile(kSmooth, JpegKind::baseline);
+    const std::size_t dqt = segmentAt(good, "\xFF\xDB");
+    const std::size_t app0 = segmentAt(good, "\xFF\xE0");
+    const std::size_t app0End = app0 + 2 + ((std::uint8_t(good[app0 + 2]) << 8) | std::uint8_t(good[app0 + 3]));
+    // A Photoshop block whose length field stops halfway through it.
+    std::string photoshop = segment(0xED, std::string("Photoshop 3.0\0", 14) + std::string(20, '\x38'));
+    photoshop[3] = char(std::uint8_t(photoshop[3]) - 20);
+    // An Adobe block with a colour transform no writer uses, and no JFIF
+    // block to overrule it.
+    const std::string adobe = segment(0xEE, std::string("Adobe\0\x64\0\0\0\0\x07", 12));
+    struct Case {
+        const char* damage;
+        std::string file;
+    };
+    const Case cases[] = {
+        {"junk before a marker", good.substr(0, dqt) + "\x12\x34\x56" + good.substr(dqt)},
+        {"stray 0xFF00 in the header", good.substr(0, dqt) + std::string("\xFF\x00", 2) + good.substr(dqt)},
+        {"APP segment shorter than its block", good.substr(0, dqt) + photoshop + good.substr(dqt)},
+        {"unknown Adobe transform", good.substr(0, app0) + adobe + good.substr(app0End)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.damage);
+        expectPicture(decode(c.file).get(), 48, 32, [](int x, int y) { return rgbOf(kSmooth, x, y); }, 10);
+    }
+}
+
+TEST(JpegDecoder, OrientationIsFoundPastJunkBeforeTheExifBlock) {
+    // Junk and a stuffed 0xFF00 between the JFIF block and the EXIF block.
+    const std::string good = jpegFile(kSmooth, JpegKind::baseline);
+    const std::size_t app0 = segmentAt(good, "\xFF\xE0");
+    const std::size_t app0End = app0 + 2 + ((std::uint8_t(good[app0 + 2]) << 8) | std::uint8_t(good[app0 + 3]));
+    const std::string exif = exifOrientationBlock(6);
+    const std::string file = good.substr(0, app0End) + std::string("\x00\x07\xFF\x00", 4) +
+                             segment(0xE1, exif) + good.substr(app0End);
+    auto image = decode(file);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 32);
+    EXPECT_EQ(image->height, 48);
+}
+
+// Data that ends early is shown as far as it goes, the rest grey, as
+// viewers do; a file cut before its picture data begins is refused.
+TEST(JpegDecoder, CutShortShowsWhatWasDecoded) {
+    const std::string baseline = jpegFile(kSmooth, JpegKind::baseline);
     const std::string progressive = jpegFile(kSmooth, JpegKind::progressive);
-    EXPECT_EQ(decode(progressive.substr(0, progressive.size() / 2)), nullptr);
+    for (const std::string* file : {&baseline, &progressive}) {
+        auto image = decode(file->substr(0, file->size() * 3 / 4));
+        ASSERT_NE(image, nullptr);
+        ASSERT_EQ(image->width, 48);
+        if (file != &baseline) continue;
+        // The first block rows are whole.
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 48; ++x)
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(pixelFromTop(*image, x, y)[c], rgbOf(kSmooth, x, y)[c], 10);
+    }
+    EXPECT_EQ(decode(baseline.substr(0, segmentAt(baseline, "\xFF\xDA"))), nullptr);
+    EXPECT_EQ(decode(baseline.substr(0, segmentAt(baseline, "\xFF\xC0") + 6)), nullptr);
 }
 
 }  // namespace
