@@ -78,11 +78,23 @@ std::vector<int> lineOrder(int height, bool interlaced) {
     return order;
 }
 
+struct Palette {
+    const GifColorType* colours;
+    int count;
+};
+
+// A file without a global or a local colour table: black and white, as
+// decoders commonly do; every other index is black.
+Palette defaultPalette() {
+    static const GifColorType kBlackAndWhite[] = {{0, 0, 0}, {255, 255, 255}};
+    return {kBlackAndWhite, 2};
+}
+
 std::unique_ptr<RGBImage> readFrame(GifFileType* gif, int transparent) {
     if (DGifGetImageDesc(gif) == GIF_ERROR) return nullptr;
     const GifImageDesc& frame = gif->Image;
     const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
-    if (!map || !map->Colors) return nullptr;
+    const Palette palette = map && map->Colors ? Palette{map->Colors, map->ColorCount} : defaultPalette();
     if (!imageSizeAcceptable(frame.Width, frame.Height)) return nullptr;
 
     // The logical screen frames the picture when the frame fits on it;
@@ -106,8 +118,8 @@ std::unique_ptr<RGBImage> readFrame(GifFileType* gif, int transparent) {
         unsigned char* out = result->row(bufferRow) + left * 3;
         for (int x = 0; x < frame.Width; ++x, out += 3) {
             const int index = line[static_cast<std::size_t>(x)];
-            if (index == transparent || index >= map->ColorCount) continue;  // stays black
-            const GifColorType& c = map->Colors[index];
+            if (index == transparent || index >= palette.count) continue;  // stays black
+            const GifColorType& c = palette.colours[index];
             out[0] = c.Red;
             out[1] = c.Green;
             out[2] = c.Blue;
