@@ -60,6 +60,15 @@ private:
     bool bigEndian_ = false;
 };
 
+// The first directory's Orientation of a TIFF structure, 0 when there is
+// none or it is broken.
+long tiffBlockOrientation(const unsigned char* data, std::size_t size) {
+    TiffBlock block(data, size);
+    return block.readHeader() ? block.orientation() : 0;
+}
+
+constexpr char kExifPrefix[] = "Exif\0";  // and the terminator: six bytes
+
 }  // namespace
 
 Orientation jpegExifOrientation(const unsigned char* data, std::size_t size) {
@@ -68,10 +77,30 @@ Orientation jpegExifOrientation(const unsigned char* data, std::size_t size) {
                                       std::size_t bytes) {
         // "Exif" and two zero bytes, then the TIFF structure; other APP1
         // blocks (XMP) are passed over.
-        if (marker != kApp1 || bytes < 6 || std::memcmp(payload, "Exif\0\0", 6) != 0) return false;
-        TiffBlock block(payload + 6, bytes - 6);
-        if (block.readHeader()) value = block.orientation();
+        if (marker != kApp1 || bytes < 6 || std::memcmp(payload, kExifPrefix, 6) != 0) return false;
+        value = tiffBlockOrientation(payload + 6, bytes - 6);
         return true;
     });
     return orientationFromTag(value);
+}
+
+Orientation pngExifOrientation(const unsigned char* data, std::size_t size) {
+    // Chunks after the 8-byte signature: length, type, data, CRC. The walk
+    // only jumps from header to header, so a long file costs little.
+    std::size_t pos = 8;
+    while (pos <= size && size - pos >= 12) {
+        const std::size_t length = (std::size_t{data[pos]} << 24) | (std::size_t{data[pos + 1]} << 16) |
+                                   (std::size_t{data[pos + 2]} << 8) | data[pos + 3];
+        const unsigned char* type = data + pos + 4;
+        if (length > size - pos - 12) return Orientation::upright;  // cut short
+        const unsigned char* payload = data + pos + 8;
+        if (std::memcmp(type, "eXIf", 4) == 0) {
+            if (length >= 6 && std::memcmp(payload, kExifPrefix, 6) == 0)
+                return orientationFromTag(tiffBlockOrientation(payload + 6, length - 6));
+            return orientationFromTag(tiffBlockOrientation(payload, length));
+        }
+        if (std::memcmp(type, "IEND", 4) == 0) break;
+        pos += 12 + length;
+    }
+    return Orientation::upright;
 }

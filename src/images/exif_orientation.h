@@ -7,3 +7,7 @@
 // without one, or with one that is damaged, of the wrong type or out of
 // range, is upright.
 Orientation jpegExifOrientation(const unsigned char* data, std::size_t size);
+
+// The same from the eXIf chunk of a PNG file, which holds the TIFF
+// structure alone (some writers put the JPEG block's "Exif" prefix first).
+Orientation pngExifOrientation(const unsigned char* data, std::size_t size);

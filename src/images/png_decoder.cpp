@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "images/exif_orientation.h"
+
 namespace {
 
 constexpr std::size_t kSignatureBytes = 8;
@@ -69,20 +71,13 @@ private:
     png_infop info_;
 };
 
-// The transforms the simplified reader chooses for 8-bit RGB output over a
-// black background from a file taken as sRGB, so that both paths give the
-// same pixels.
+// The transforms the simplified reader chooses for 8-bit RGB output from a
+// file taken as sRGB, so that both paths give the same pixels.
 void requestEightBitRgb(png_structp png, png_infop info) {
     png_set_expand(png);
     if ((png_get_color_type(png, info) & PNG_COLOR_MASK_COLOR) == 0) png_set_gray_to_rgb(png);
     png_set_alpha_mode_fixed(png, PNG_ALPHA_PNG, PNG_DEFAULT_sRGB);
     png_set_scale_16(png);
-    if ((png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA) != 0 ||
-        png_get_valid(png, info, PNG_INFO_tRNS) != 0) {
-        png_color_16 black{};
-        png_set_background_fixed(png, &black, PNG_BACKGROUND_GAMMA_SCREEN, 0, 0);
-    }
-    png_set_alpha_mode_fixed(png, PNG_ALPHA_PNG, PNG_DEFAULT_sRGB);
 }
 
 // Everything between setjmp and a libpng error is plain data: the error
@@ -116,6 +111,66 @@ bool decodeRowByRow(const unsigned char* data, std::size_t size, RGBImage& image
     return readRows(reader.png(), reader.info(), source, image, rows.data());
 }
 
+// ---- Alpha: composited over black in the file's own encoded values -----
+
+// Browsers and viewers multiply each stored (gamma-encoded) value by its
+// alpha; the simplified reader composites in linear light instead, which
+// makes translucent areas much brighter.
+void compositeRow(const png_byte* rgba, int width, unsigned char* out) {
+    for (int x = 0; x < width; ++x, rgba += 4, out += 3) {
+        const unsigned a = rgba[3];
+        for (int c = 0; c < 3; ++c) out[c] = static_cast<unsigned char>((rgba[c] * a + 127u) / 255u);
+    }
+}
+
+// Straight files are read a row at a time into `rgba` (one row); interlaced
+// ones need the whole picture there, since later passes fill in earlier
+// rows. Plain data only between setjmp and a libpng error, as above.
+bool readAlphaRows(png_structp png, png_infop info, MemorySource& source, RGBImage& image,
+                   png_byte* rgba, png_bytep* rows, bool interlaced) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_benign_errors(png, 1);
+    png_set_read_fn(png, &source, readFromMemory);
+    png_read_info(png, info);
+    if (png_get_image_width(png, info) != static_cast<png_uint_32>(image.width) ||
+        png_get_image_height(png, info) != static_cast<png_uint_32>(image.height) ||
+        (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) != interlaced)
+        return false;
+    // Palette and tRNS become an alpha channel; the file's gAMA still turns
+    // its colours into sRGB, as for opaque files.
+    requestEightBitRgb(png, info);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 4;
+    if (png_get_rowbytes(png, info) != rowBytes) return false;
+    if (interlaced) {
+        png_read_image(png, rows);
+        for (int y = 0; y < image.height; ++y)
+            compositeRow(rows[y], image.width, image.row(image.height - 1 - y));
+    } else {
+        for (int y = 0; y < image.height; ++y) {
+            png_read_row(png, rgba, nullptr);
+            compositeRow(rgba, image.width, image.row(image.height - 1 - y));
+        }
+    }
+    return true;
+}
+
+bool decodeWithAlpha(const unsigned char* data, std::size_t size, RGBImage& image, bool interlaced) {
+    PngReadStruct reader;
+    if (!reader.png() || !reader.info()) return false;
+    const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 4;
+    std::vector<png_byte> rgba(interlaced ? rowBytes * static_cast<std::size_t>(image.height) : rowBytes);
+    std::vector<png_bytep> rows;
+    if (interlaced) {
+        rows.resize(static_cast<std::size_t>(image.height));
+        for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = rgba.data() + y * rowBytes;
+    }
+    MemorySource source{data, size, 0};
+    return readAlphaRows(reader.png(), reader.info(), source, image, rgba.data(), rows.data(), interlaced);
+}
+
 bool sixteenBitInterlaced(const unsigned char* data, std::size_t size) {
     return size > kInterlaceAt && data[kBitDepthAt] == 16 && data[kInterlaceAt] != 0;
 }
@@ -126,8 +181,9 @@ bool isPng(const unsigned char* data, std::size_t size) {
     return size >= kSignatureBytes && png_sig_cmp(data, 0, kSignatureBytes) == 0;
 }
 
-std::unique_ptr<RGBImage> decodePng(const unsigned char* data, std::size_t size) {
-    if (!isPng(data, size)) return nullptr;
+namespace {
+
+std::unique_ptr<RGBImage> decodeStored(const unsigned char* data, std::size_t size) {
     PngReader reader;
     png_image& image = reader.image();
     if (!png_image_begin_read_from_memory(&image, data, size)) return nullptr;
@@ -138,15 +194,26 @@ std::unique_ptr<RGBImage> decodePng(const unsigned char* data, std::size_t size)
     if (!result) return nullptr;
 
     // The header has been read, so the file starts with a whole IHDR chunk.
+    const bool interlaced = size > kInterlaceAt && data[kInterlaceAt] != 0;
+    if ((image.format & PNG_FORMAT_FLAG_ALPHA) != 0)
+        return decodeWithAlpha(data, size, *result, interlaced) ? std::move(result) : nullptr;
     if (sixteenBitInterlaced(data, size)) return decodeRowByRow(data, size, *result) ? std::move(result) : nullptr;
 
     // Most 16-bit files without gamma information are sRGB photographs, not
     // linear data as libpng would otherwise assume.
     image.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
     image.format = PNG_FORMAT_RGB;
-    png_color black{0, 0, 0};
     // A negative stride makes libpng write the top row at the buffer's end.
     const png_int_32 stride = -static_cast<png_int_32>(PNG_IMAGE_ROW_STRIDE(image));
-    if (!png_image_finish_read(&image, &black, result->pixels, stride, nullptr)) return nullptr;
+    if (!png_image_finish_read(&image, nullptr, result->pixels, stride, nullptr)) return nullptr;
     return result;
+}
+
+}  // namespace
+
+std::unique_ptr<RGBImage> decodePng(const unsigned char* data, std::size_t size) {
+    if (!isPng(data, size)) return nullptr;
+    // Phones and editors say in an eXIf chunk which way up the picture is,
+    // as in a JPEG's EXIF block.
+    return orientImage(decodeStored(data, size), pngExifOrientation(data, size));
 }

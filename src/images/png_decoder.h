@@ -7,6 +7,7 @@
 // True when the bytes begin with the PNG signature.
 bool isPng(const unsigned char* data, std::size_t size);
 
-// A PNG file in memory as 8-bit RGB, bottom row first; alpha composited over
-// black. Null when it cannot be decoded.
+// A PNG file in memory as 8-bit RGB, bottom row first, turned as its eXIf
+// chunk says; alpha composited over black in the file's encoded values
+// (after its gAMA), as browsers show it. Null when it cannot be decoded.
 std::unique_ptr<RGBImage> decodePng(const unsigned char* data, std::size_t size);

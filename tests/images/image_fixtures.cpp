@@ -8,6 +8,7 @@
 #include <jpeglib.h>
 #include <png.h>
 #include <turbojpeg.h>
+#include <zlib.h>
 
 namespace {
 
@@ -185,6 +186,17 @@ std::string pngFile(const TestPicture& picture, PngLayout layout, bool interlace
         rows.push_back(std::move(row));
     }
     return writePng(picture.width, picture.height, colourType, depth, interlaced, rows);
+}
+
+std::string withPngChunk(const std::string& png, const std::string& type, const std::string& data) {
+    std::string chunk;
+    for (int shift = 24; shift >= 0; shift -= 8) chunk += char(data.size() >> shift);
+    const std::string body = type + data;
+    chunk += body;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()));
+    for (int shift = 24; shift >= 0; shift -= 8) chunk += char(crc >> shift);
+    constexpr std::size_t kAfterIhdr = 8 + 25;
+    return png.substr(0, kAfterIhdr) + chunk + png.substr(kAfterIhdr);
 }
 
 std::string pngPaletteFile(const IndexedPicture& picture, int bitDepth, int transparent) {

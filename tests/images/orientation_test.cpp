@@ -95,6 +95,24 @@ TEST(Orientation, MissingBrokenOrOutOfRangeTagsMeanUpright) {
     expectShown(decode(withApp1(withApp1(jpeg(), turned), xmp)).get(), kShown[5], 8);
 }
 
+// An eXIf chunk holds the TIFF structure alone; some writers keep the JPEG
+// block's "Exif" prefix in front of it.
+TEST(Orientation, PngExifChunkTurnsThePictureAlike) {
+    const std::string png = pngFile(quarters(), PngLayout::rgb);
+    for (const Shown& shown : kShown) {
+        SCOPED_TRACE(shown.orientation);
+        for (bool bigEndian : {true, false}) {
+            const std::string block = exifOrientationBlock(shown.orientation, bigEndian);
+            expectShown(decode(withPngChunk(png, "eXIf", block.substr(6))).get(), shown, 0);
+            expectShown(decode(withPngChunk(png, "eXIf", block)).get(), shown, 0);
+        }
+    }
+    // A broken chunk means upright.
+    const std::string turned = exifOrientationBlock(6).substr(6);
+    expectShown(decode(withPngChunk(png, "eXIf", turned.substr(0, 12))).get(), kShown[0], 0);
+    expectShown(decode(withPngChunk(png, "eXIf", exifOrientationBlock(9).substr(6))).get(), kShown[0], 0);
+}
+
 TEST(Orientation, TiffOrientationTagTurnsThePictureAlike) {
     TempDir dir;
     const TestPicture p = quarters();

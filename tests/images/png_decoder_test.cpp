@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "images/decode_test_util.h"
 #include "images/image_expectations.h"
 
@@ -50,6 +53,46 @@ TEST(PngDecoder, AlphaIsCompositedOverBlack) {
     EXPECT_EQ(pixelFromTop(*grey, 0, 0), (Rgb{0, 0, 0}));  // alpha 0
     const auto v = kAlpha.pixel(1, 0)[0];                  // alpha 255
     EXPECT_EQ(pixelFromTop(*grey, 1, 0), (Rgb{v, v, v}));
+}
+
+// As a browser shows them: each stored value times its alpha, not a blend
+// in linear light, which would make translucent areas far brighter.
+TEST(PngDecoder, TranslucentPixelsAreCompositedInTheirEncodedValues) {
+    struct Case {
+        PngLayout layout;
+        bool interlaced;
+    };
+    const Case cases[] = {{PngLayout::rgba, false}, {PngLayout::rgba, true},
+                          {PngLayout::greyAlpha, false}, {PngLayout::greyAlpha, true},
+                          {PngLayout::rgba16, false}, {PngLayout::rgba16, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.layout) << (c.interlaced ? " interlaced" : ""));
+        const bool grey = c.layout == PngLayout::greyAlpha;
+        expectPicture(decode(pngFile(kAlpha, c.layout, c.interlaced)).get(), 13, 9, [&](int x, int y) {
+            std::uint8_t px[4];
+            std::copy_n(kAlpha.pixel(x, y), 4, px);
+            if (grey) px[1] = px[2] = px[0];
+            return compositeOverBlack(px);
+        });
+    }
+}
+
+// A file stored in linear light (gAMA 1.0) is still brought to the screen's
+// gamma before its alpha is applied, as an opaque one is.
+TEST(PngDecoder, GammaIsAppliedToColoursUnderAlpha) {
+    const std::string linear("\x00\x01\x86\xA0", 4);  // 100000: gamma 1.0
+    auto encoded = [](std::uint8_t v) { return std::pow(v / 255.0, 1 / 2.2) * 255.0; };
+    for (bool alpha : {false, true}) {
+        SCOPED_TRACE(alpha);
+        const TestPicture& p = alpha ? kAlpha : kOpaque;
+        const std::string file = withPngChunk(pngFile(p, alpha ? PngLayout::rgba : PngLayout::rgb), "gAMA", linear);
+        expectPicture(decode(file).get(), 13, 9, [&](int x, int y) {
+            const auto* px = p.pixel(x, y);
+            Rgb out;
+            for (int c = 0; c < 3; ++c) out[c] = std::uint8_t(std::lround(encoded(px[c]) * px[3] / 255.0));
+            return out;
+        }, 3);
+    }
 }
 
 TEST(PngDecoder, InterlacedMatchesStraight) {
