@@ -1,9 +1,7 @@
 #include "images/stb_decoder.h"
 
 #include <climits>
-#include <cstdlib>
 
-#define STBI_ONLY_BMP
 #define STBI_ONLY_TGA
 #define STBI_NO_STDIO
 #define STBI_NO_LINEAR
@@ -47,8 +45,7 @@ std::unique_ptr<RGBImage> decodeWithStb(const unsigned char* data, std::size_t s
     const int length = static_cast<int>(size);
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(data, length, &width, &height, &channels)) return nullptr;
-    // stb reports a top-down BMP's height as negative here.
-    if (!imageSizeAcceptable(std::llabs(width), std::llabs(height))) return nullptr;
+    if (!imageSizeAcceptable(width, height)) return nullptr;
 
     StbPixels decoded;
     decoded.pixels = stbi_load_from_memory(data, length, &width, &height, &channels, 0);

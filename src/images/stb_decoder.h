@@ -4,8 +4,8 @@
 
 #include "images/rgb_image.h"
 
-// A BMP or TGA file in memory as 8-bit RGB, bottom row first, through
-// stb_image (compiled for those two formats only); grey becomes RGB and
-// alpha is composited over black. Callers check the format and that the
+// A TGA file in memory as 8-bit RGB, bottom row first, through stb_image
+// (compiled for that format only); grey becomes RGB and alpha is
+// composited over black in the stored values. Callers check the format and that the
 // data is complete first: stb reads missing bytes as zeros.
 std::unique_ptr<RGBImage> decodeWithStb(const unsigned char* data, std::size_t size);

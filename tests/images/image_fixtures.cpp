@@ -408,6 +408,102 @@ std::string bmpPaletteFile(const IndexedPicture& picture) {
 
 namespace {
 
+unsigned maskShift(std::uint32_t mask) {
+    unsigned shift = 0;
+    while (mask && !(mask >> shift & 1)) ++shift;
+    return shift;
+}
+unsigned maskBits(std::uint32_t mask) {
+    unsigned bits = 0;
+    for (mask >>= maskShift(mask); mask & 1; mask >>= 1) ++bits;
+    return bits;
+}
+std::uint32_t intoMask(std::uint8_t v, std::uint32_t mask) {
+    const unsigned bits = maskBits(mask);
+    if (bits == 0) return 0;
+    const std::uint32_t q = bits >= 8 ? std::uint32_t(v) << (bits - 8) : std::uint32_t(v) >> (8 - bits);
+    return q << maskShift(mask);
+}
+
+}  // namespace
+
+std::string bmpVariantFile(const TestPicture& picture, const IndexedPicture& indexed, const BmpVariant& v) {
+    const bool core = v.headerSize == 12;
+    const bool indexedLayout = v.bitsPerPixel <= 8;
+    const int width = indexedLayout ? indexed.width : picture.width;
+    const int height = indexedLayout ? indexed.height : picture.height;
+    std::string header(std::size_t(v.headerSize), '\0');
+    auto set16 = [&](std::size_t at, unsigned value) {
+        if (at + 2 <= header.size()) header.replace(at, 2, std::string{char(value), char(value >> 8)});
+    };
+    auto set32 = [&](std::size_t at, std::uint32_t value) {
+        set16(at, value & 0xFFFF);
+        set16(at + 2, value >> 16);
+    };
+    set32(0, std::uint32_t(v.headerSize));
+    if (core) {
+        set16(4, unsigned(width));
+        set16(6, unsigned(height));
+        set16(8, 1);
+        set16(10, unsigned(v.bitsPerPixel));
+    } else {
+        set32(4, std::uint32_t(width));
+        set32(8, std::uint32_t(v.topDown ? -height : height));
+        set16(12, 1);
+        set16(14, unsigned(v.bitsPerPixel));
+        set32(16, std::uint32_t(v.compression));
+        set32(32, std::uint32_t(v.coloursUsed));
+    }
+    std::string masks;
+    for (std::size_t i = 0; i < v.masks.size(); ++i) {
+        if (v.headerSize == 40) put32(masks, v.masks[i]);
+        else set32(40 + 4 * i, v.masks[i]);
+    }
+    std::string palette;
+    for (int i = 0; i < v.paletteEntries; ++i) {
+        const Rgb c = i < int(indexed.palette.size()) ? indexed.palette[std::size_t(i)]
+                                                      : Rgb{std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)};
+        palette += char(c[2]);
+        palette += char(c[1]);
+        palette += char(c[0]);
+        if (!core) palette += '\0';
+    }
+    const std::string gap(std::size_t(v.gap), '\xEE');
+    const std::size_t stride = (std::size_t(width) * v.bitsPerPixel + 31) / 32 * 4;
+    std::string pixels;
+    for (int i = 0; i < height; ++i) {
+        const int y = v.topDown ? i : height - 1 - i;
+        std::string row(stride, '\0');
+        for (int x = 0; x < width; ++x) {
+            if (indexedLayout) {
+                const unsigned index = indexed.indices[std::size_t(y) * width + x];
+                const std::size_t bit = std::size_t(x) * v.bitsPerPixel;
+                row[bit / 8] = char(std::uint8_t(row[bit / 8]) | index << (8 - v.bitsPerPixel - bit % 8));
+                continue;
+            }
+            const std::uint8_t* px = picture.pixel(x, y);
+            std::uint32_t value = 0;
+            if (!v.masks.empty()) {
+                for (std::size_t c = 0; c < v.masks.size(); ++c) value |= intoMask(px[c], v.masks[c]);
+            } else if (v.bitsPerPixel == 16) {
+                value = std::uint32_t(px[0] >> 3) << 10 | std::uint32_t(px[1] >> 3) << 5 | px[2] >> 3;
+            } else {
+                value = std::uint32_t(px[3]) << 24 | std::uint32_t(px[0]) << 16 | std::uint32_t(px[1]) << 8 | px[2];
+            }
+            for (int b = 0; b < v.bitsPerPixel / 8; ++b) row[std::size_t(x) * (v.bitsPerPixel / 8) + b] = char(value >> (8 * b));
+        }
+        pixels += row;
+    }
+    const std::uint32_t offset = std::uint32_t(14 + header.size() + masks.size() + palette.size() + gap.size());
+    std::string s = "BM";
+    put32(s, std::uint32_t(offset + pixels.size()));
+    put32(s, 0);
+    put32(s, offset);
+    return s + header + masks + palette + gap + pixels;
+}
+
+namespace {
+
 // Appends the run-length code of one row of indices.
 void encodeRunLengthRow(std::string& s, const std::vector<std::uint8_t>& row, int bits) {
     const std::size_t width = row.size();
@@ -656,6 +752,10 @@ std::vector<std::pair<std::string, std::string>> allFixtureFiles() {
         {"rgb24.bmp", bmpFile(opaque, 24)},
         {"rgba32.bmp", bmpFile(alpha, 32, true)},
         {"palette.bmp", bmpPaletteFile(indexed16)},
+        {"os2_core.bmp", bmpVariantFile(opaque, indexed16, {12, 8, 0, {}, 16})},
+        {"os2_v2.bmp", bmpVariantFile(opaque, indexed16, {64, 4, 0, {}, 16, 16})},
+        {"v5_alpha.bmp", bmpVariantFile(alpha, indexed16, {124, 32, 3, {0xFF00, 0xFF0000, 0xFF000000, 0xFF}})},
+        {"bitfields565.bmp", bmpVariantFile(opaque, indexed16, {40, 16, 3, {0xF800, 0x07E0, 0x001F}, 0, 0, 6})},
         {"rle8.bmp", bmpRunLengthFile(runs, 8)},
         {"rle4.bmp", bmpRunLengthFile(runs, 4)},
         {"rgb24.tga", tgaFile(opaque, 24, false)},

@@ -67,6 +67,21 @@ std::string gifFile(const IndexedPicture& picture, bool interlaced, int transpar
 
 std::string bmpFile(const TestPicture& picture, int bitsPerPixel, bool topDown = false);
 std::string bmpPaletteFile(const IndexedPicture& picture);
+// A BMP file of any header version and uncompressed layout, byte by byte.
+struct BmpVariant {
+    int headerSize = 40;               // 12, 16 and 64 are OS/2's
+    int bitsPerPixel = 24;
+    int compression = 0;               // 3 or 6: bit fields
+    std::vector<std::uint32_t> masks;  // red, green, blue[, alpha]; after a 40-byte header, else in it
+    int paletteEntries = 0;            // stored (3 bytes each after a 12-byte header)
+    int coloursUsed = 0;               // the header's count (a 12-byte header has none)
+    int gap = 0;                       // bytes between the palette and the pixels
+    bool topDown = false;
+};
+// Up to 8 bits a pixel the file holds `indexed`, otherwise `picture`;
+// palette entries beyond the picture's colours are grey. Bit fields store
+// the top bits of each value.
+std::string bmpVariantFile(const TestPicture& picture, const IndexedPicture& indexed, const BmpVariant& v);
 // Run-length BMP (`bits` 8 for RLE8, 4 for RLE4; at most 16 colours for 4)
 // as paint programs write it: repeats as runs, the rest as absolute runs,
 // an end-of-line code after every row and the end-of-bitmap code.
