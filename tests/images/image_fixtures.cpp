@@ -738,6 +738,8 @@ std::vector<std::pair<std::string, std::string>> allFixtureFiles() {
         {"rgb16_interlaced.png", pngFile(opaque, PngLayout::rgb16, true)},
         {"rgba16_interlaced.png", pngFile(alpha, PngLayout::rgba16, true)},
         {"palette.png", pngPaletteFile(indexed16, 4, 3)},
+        {"turned_exif.png", withPngChunk(pngFile(opaque, PngLayout::rgb), "eXIf", exifOrientationBlock(6).substr(6))},
+        {"linear_alpha.png", withPngChunk(pngFile(alpha, PngLayout::rgba16), "gAMA", std::string("\0\x01\x86\xA0", 4))},
         {"baseline.jpg", jpegFile(opaque, JpegKind::baseline)},
         {"progressive.jpg", jpegFile(opaque, JpegKind::progressive)},
         {"grey.jpg", jpegFile(opaque, JpegKind::grey)},
