@@ -9,9 +9,21 @@
 #include "images/shuffle_paths.h"
 #include "settings/settings.h"
 
+namespace {
+
+// Hidden and system folders (the Recycle Bin, version control, settings)
+// and Synology's thumbnail folders hold copies or no photos at all.
+bool mayHoldPhotos(const DirectoryEntry& entry) {
+    return !entry.isHidden && entry.name != "@eaDir";
+}
+
+}  // namespace
+
 RandomImageProvider::RandomImageProvider(const std::vector<std::string>& directories,
                                          Decoder decode)
-    : decoder(decode ? std::move(decode) : loadImageFileDecoder()), pendingDirs(directories) {
+    : decoder(decode ? std::move(decode) : loadImageFileDecoder()),
+      pendingDirs(directories),
+      configuredPending(directories.size()) {
     // Nothing else can see the provider yet, but the fields are documented
     // as lock-guarded and the lock is cheap.
     std::lock_guard<SynchronizedObject> guard(*this);
@@ -77,6 +89,7 @@ void RandomImageProvider::scanChunk(std::int32_t n) {
             continue;
         }
         if (entry.name == "." || entry.name == "..") continue;
+        if (entry.isDirectory && !mayHoldPhotos(entry)) continue;
         std::string path = joinPath(currentDir, entry.name);
         if (entry.isDirectory) {
             pendingDirs.push_back(std::move(path));
@@ -88,10 +101,20 @@ void RandomImageProvider::scanChunk(std::int32_t n) {
 }
 
 void RandomImageProvider::openNextDirectory() {
+    // Configured directories lie below every subdirectory on the stack.
+    const bool configured = pendingDirs.size() <= configuredPending;
+    if (configured) configuredPending = pendingDirs.size() - 1;
     currentDir = std::move(pendingDirs.back());
     pendingDirs.pop_back();
     // A directory that cannot be opened is skipped silently.
     if (!listing.open(currentDir)) return;
+    // Android's mark, which photo apps honour, for a folder of no photos
+    // (cached album art, app data). Looked up before any of its files is
+    // listed.
+    if (!configured && listing.holdsFile(".nomedia")) {
+        listing.close();
+        return;
+    }
     // A link back up the tree, a second link to one folder or a configured
     // folder inside another would list the same files again (and a loop
     // would go on until paths grow too long). One whose identity cannot be

@@ -22,7 +22,10 @@
 // the current pass at a random place among those not yet served. A large
 // library is thus listed within the first few hundred pictures instead of
 // one chunk per pass. Every directory is walked once, however many links
-// or configured paths lead to it.
+// or configured paths lead to it. Below the configured directories the
+// walk leaves out folders that hold no photos, with all they contain:
+// hidden and system folders, thumbnail caches ("@eaDir") and folders
+// marked with a ".nomedia" file.
 class RandomImageProvider : public ImageProvider, public SynchronizedObject {
 public:
     // Turns a file path into a picture, or null when it is not one.
@@ -74,6 +77,9 @@ private:
 
     const Decoder decoder;                  // immutable after construction
     std::vector<std::string> pendingDirs;   // guarded by the provider's mutex; top is back()
+    // How many of pendingDirs, from the bottom, are configured directories,
+    // which are walked whatever their names say. Guarded by the provider's mutex.
+    std::size_t configuredPending = 0;
     std::string currentDir;                 // guarded by the provider's mutex
     std::vector<std::string> files;         // guarded by the provider's mutex
     std::size_t cursor = 0;                 // guarded by the provider's mutex; files.size() ends a pass

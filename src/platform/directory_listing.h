@@ -9,6 +9,10 @@
 struct DirectoryEntry {
     std::string name;
     bool isDirectory = false;
+    // Kept out of the user's sight by the system: on Windows the hidden or
+    // system attribute (the Recycle Bin, "System Volume Information"),
+    // elsewhere a name that starts with a dot.
+    bool isHidden = false;
 };
 
 // What a directory is, whatever path led to it: the volume (or device) and
@@ -49,6 +53,10 @@ public:
 
     void close();
     bool isOpen() const { return state_ != nullptr; }
+
+    // True when the open directory holds an entry `name` that is not a
+    // directory. One look-up, however large the directory.
+    bool holdsFile(const std::string& name) const;
 
     // The identity of the open directory, or nothing when nothing is open
     // or the system cannot tell.

@@ -134,3 +134,30 @@ TEST(JoinPath, AddsOneSeparatorAndNeverTruncates) {
     const std::string longName(200, 'n');
     EXPECT_EQ(joinPath(longDir, longName), longDir + separator + longName);
 }
+
+// Dot names are hidden natively; Wine, too, gives them the hidden
+// attribute that the Windows listing reads.
+TEST(DirectoryListing, TellsHiddenEntriesAndFindsAFileByName) {
+    TempDir dir;
+    writeFile(dir.file(".nomedia"), "");
+    writeFile(dir.file("photo.jpg"), "x");
+    fs::create_directory(dir.path() / ".cache");
+    fs::create_directory(dir.path() / "Album");
+
+    DirectoryListing listing;
+    EXPECT_FALSE(listing.holdsFile(".nomedia")) << "nothing open";
+    ASSERT_TRUE(listing.open(dir.path().string()));
+    std::map<std::string, bool> hidden;
+    DirectoryEntry entry;
+    while (listing.next(entry))
+        if (entry.name != "." && entry.name != "..") hidden[entry.name] = entry.isHidden;
+    const std::map<std::string, bool> expected{
+        {".nomedia", true}, {"photo.jpg", false}, {".cache", true}, {"Album", false}};
+    EXPECT_EQ(hidden, expected);
+
+    const struct {
+        const char* name;
+        bool held;
+    } lookups[] = {{".nomedia", true}, {"photo.jpg", true}, {"Album", false}, {"absent", false}};
+    for (const auto& lookup : lookups) EXPECT_EQ(listing.holdsFile(lookup.name), lookup.held) << lookup.name;
+}

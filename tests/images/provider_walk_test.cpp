@@ -161,3 +161,76 @@ TEST_F(ProviderTest, ALinkToAFolderElsewhereIsFollowed) {
     EXPECT_EQ(asSet(provider.snapshot().files),
               (std::set<std::string>{joinPath(shown, "pic0"), joinPath(shown, "pic1")}));
 }
+
+// Folders that hold no photos are left out below the configured ones, with
+// everything under them. (Under Wine a name that starts with a dot is a
+// hidden file too, as Windows programs see it.)
+TEST_F(ProviderTest, FoldersThatHoldNoPhotosAreLeftOutWithAllBelowThem) {
+    struct Case {
+        const char* what;
+        std::string folder;      // made below the configured one, holding pictures and a subfolder
+        std::string markerFile;  // a file made in it, or empty
+    };
+    const Case cases[] = {
+        {"hidden folder", ".thumbnails", ""},
+        {"Synology thumbnails", "@eaDir", ""},
+        {"marked with .nomedia", "Album art", ".nomedia"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir tree;
+        const std::string root = makeDir(tree.file("Pictures"));
+        const std::string holiday = makeDir(joinPath(root, "Holiday"));
+        std::vector<std::string> kept = makeFiles(root, 2, "top");
+        for (const auto& path : makeFiles(holiday, 3, "beach")) kept.push_back(path);
+        const std::string skipped = makeDir(joinPath(holiday, c.folder));
+        makeFiles(skipped, 4, "thumb");
+        makeFiles(makeDir(joinPath(skipped, "deeper")), 2, "thumb_deep");
+        if (!c.markerFile.empty()) writeFile(joinPath(skipped, c.markerFile), "");
+
+        theSettings.scandirChunkSize = 3;  // the walk goes on in several chunks
+        FakeDecoder decoder;
+        ProbedProvider provider({root}, decoder.function());
+        for (int i = 0; i < 20; ++i) {
+            const auto state = provider.snapshot();
+            if (state.pendingDirs.empty() && !state.listingOpen) break;
+            provider.nextImage();
+        }
+        EXPECT_EQ(asSet(provider.snapshot().files), asSet(kept));
+    }
+}
+
+// The user chose these folders: their own names and marks do not count.
+TEST_F(ProviderTest, ConfiguredFoldersAreWalkedWhateverTheyAreCalledOrHold) {
+    TempDir tree;
+    const std::string hidden = makeDir(tree.file(".pictures"));
+    const std::string synology = makeDir(tree.file("@eaDir"));
+    const std::string marked = makeDir(tree.file("marked"));
+    writeFile(joinPath(marked, ".nomedia"), "");
+    std::set<std::string> expected = {joinPath(marked, ".nomedia")};
+    for (const std::string& dir : {hidden, synology, marked})
+        for (const auto& path : makeFiles(dir, 2, "pic")) expected.insert(path);
+
+    theSettings.scandirChunkSize = 1000;
+    FakeDecoder decoder;
+    ProbedProvider provider({hidden, synology, marked}, decoder.function());
+    EXPECT_EQ(asSet(provider.snapshot().files), expected);
+}
+
+// Only the marked folder goes: its parent's and its siblings' pictures stay.
+TEST_F(ProviderTest, ANomediaMarkReachesOnlyItsOwnFolder) {
+    TempDir tree;
+    const std::string root = makeDir(tree.file("Pictures"));
+    const std::string parent = makeDir(joinPath(root, "Trip"));
+    const std::string marked = makeDir(joinPath(parent, "cache"));
+    const std::string sibling = makeDir(joinPath(parent, "day2"));
+    writeFile(joinPath(marked, ".nomedia"), "");
+    makeFiles(marked, 3, "cached");
+    std::vector<std::string> kept = makeFiles(parent, 2, "day1_");
+    for (const auto& path : makeFiles(sibling, 2, "day2_")) kept.push_back(path);
+
+    theSettings.scandirChunkSize = 1000;
+    FakeDecoder decoder;
+    ProbedProvider provider({root}, decoder.function());
+    EXPECT_EQ(asSet(provider.snapshot().files), asSet(kept));
+}

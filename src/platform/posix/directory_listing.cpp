@@ -33,6 +33,7 @@ bool DirectoryListing::next(DirectoryEntry& entry) {
     const dirent* found = readdir(state_->dir);
     if (!found) return false;
     entry.name = found->d_name;
+    entry.isHidden = found->d_name[0] == '.';
     if (found->d_type == DT_UNKNOWN || found->d_type == DT_LNK) {
         // Some file systems leave the type out, and a link's type is that of
         // its target: a link to a directory is a directory, a dangling one
@@ -47,6 +48,11 @@ bool DirectoryListing::next(DirectoryEntry& entry) {
 }
 
 void DirectoryListing::close() { state_.reset(); }
+
+bool DirectoryListing::holdsFile(const std::string& name) const {
+    struct stat info {};
+    return state_ && fstatat(dirfd(state_->dir), name.c_str(), &info, 0) == 0 && !S_ISDIR(info.st_mode);
+}
 
 std::optional<DirectoryIdentity> DirectoryListing::identity() const {
     struct stat info {};

@@ -46,10 +46,17 @@ bool DirectoryListing::next(DirectoryEntry& entry) {
     }
     entry.name = state_->data.cFileName;
     entry.isDirectory = (state_->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isHidden = (state_->data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
     return true;
 }
 
 void DirectoryListing::close() { state_.reset(); }
+
+bool DirectoryListing::holdsFile(const std::string& name) const {
+    if (!state_) return false;
+    const DWORD attributes = GetFileAttributesA(joinPath(state_->path, name).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
 
 std::optional<DirectoryIdentity> DirectoryListing::identity() const {
     if (!state_) return std::nullopt;
