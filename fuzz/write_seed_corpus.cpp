@@ -10,8 +10,8 @@
 namespace {
 
 // A few TIFF variants from libtiff's own writer: the reader's paths for
-// integer, float, compressed, planar, tiled, palette, min-is-white and
-// turned files.
+// integer, float, compressed, planar, tiled (contiguous and planar),
+// JPEG-compressed YCbCr, palette, min-is-white and turned files.
 bool writeTiffSeeds(const std::string& folder) {
     struct Seed {
         const char* name;
@@ -27,6 +27,10 @@ bool writeTiffSeeds(const std::string& folder) {
         {"grey32u.tif", {4, 3, 32, 1, 1, 1, 1, false, {}, 0, 0, 0}},
         {"rgb8-pixarlog.tif", {4, 3, 8, 1, 3, 2, 32909, false, {}, 0, 1, 0}},
         {"grey8-tiled.tif", {20, 20, 8, 1, 1, 1, 1, false, {}, 0, 0, 16}},
+        {"rgb16-tiled-planar-deflate.tif", {20, 18, 16, 1, 3, 2, 8, true, {}, 0, 0, 16}},
+        {"rgba8-tiled-lzw.tif", {20, 18, 8, 1, 4, 2, 5, false, {2}, 0, 0, 16}},
+        {"ycbcr-jpeg.tif", {20, 18, 8, 1, 3, 2, 7, false, {}, 0, 16, 0, false, 2}},
+        {"ycbcr-jpeg-tiled.tif", {20, 18, 8, 1, 3, 2, 7, false, {}, 0, 0, 16, false, 2}},
         {"palette8.tif", {4, 3, 8, 1, 1, 3, 1, false, {}, 0, 0, 0}},
         {"palette16-lzw.tif", {4, 3, 16, 1, 1, 3, 5, false, {}, 0, 0, 0}},
         {"palette8-alpha-planar.tif", {4, 3, 8, 1, 2, 3, 1, true, {1}, 0, 0, 0}},

@@ -87,6 +87,14 @@ bool forceFloatDelivery(TIFF* tif) {
     return false;
 }
 
+// JPEG-compressed YCbCr, chroma subsampled as cameras and scanners store
+// it, cannot be read as it is stored; libjpeg converts it to RGB instead.
+void deliverYCbCrAsRgb(TIFF* tif) {
+    if (fieldOr<std::uint16_t>(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) == PHOTOMETRIC_YCBCR &&
+        fieldOr<std::uint16_t>(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) == COMPRESSION_JPEG)
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+}
+
 // Reads the sample format, forcing float delivery where the codec can give
 // it. False (after a message) when the samples cannot be converted.
 bool readSampleInfo(TIFF* tif, const char* path, SampleInfo& info) {
@@ -194,12 +202,10 @@ void expandIndices(const TiffOpenState& state, const unsigned char* source, std:
     }
 }
 
-// Converts the scanline just read, of one plane or of all of them, into
-// `out`.
+// Converts one file scanline, of one plane or of all of them, into `out`.
 void convertScanline(const TiffReader& reader, const TiffOpenState& state, std::uint16_t plane,
-                     unsigned char* out) {
+                     const unsigned char* scanline, unsigned char* out) {
     const auto width = static_cast<std::size_t>(reader.width);
-    const unsigned char* scanline = state.scanline.get();
     const std::size_t pixelBytes = reader.pixelBytes;
     const std::size_t sampleBytes = static_cast<std::size_t>(state.inSampleBytes);
     if (!state.palette.empty()) {
@@ -228,6 +234,82 @@ void convertScanline(const TiffReader& reader, const TiffOpenState& state, std::
         for (std::size_t x = 0; x < width; ++x) out[x * pixelBytes] = static_cast<unsigned char>(255 - out[x * pixelBytes]);
 }
 
+// The largest tile taken: tiles are meant to be small (a few hundred
+// pixels a side); a corrupt header may claim anything.
+constexpr std::uint64_t kMaxTileBytes = std::uint64_t{64} << 20;
+
+// Sets up band reading for a tiled file. False when its tiles are unusable.
+bool prepareTiles(TIFF* tif, const TiffReader& reader, TiffOpenState& state, std::uint16_t samplesPerPixel) {
+    std::uint32_t tileWidth = 0, tileLength = 0;
+    if (TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth) != 1 ||
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength) != 1 || tileWidth == 0 || tileLength == 0)
+        return false;
+    const std::uint64_t samplesPerTilePixel = state.separatePlanes ? 1 : samplesPerPixel;
+    const std::uint64_t pixelBytes = samplesPerTilePixel * static_cast<std::uint64_t>(state.inSampleBytes);
+    const std::uint64_t tileBytes = static_cast<std::uint64_t>(TIFFTileSize64(tif));
+    // What the conversion will read of every tile must be what libtiff
+    // delivers; a codec that delivers less (or a corrupt header) is refused.
+    if (tileWidth > kMaxTileBytes || tileLength > kMaxTileBytes) return false;
+    const std::uint64_t needed = std::uint64_t{tileWidth} * tileLength * pixelBytes;
+    if (tileBytes == 0 || tileBytes > kMaxTileBytes || needed > tileBytes) return false;
+    const std::uint64_t bandRowBytes = static_cast<std::uint64_t>(reader.width) * pixelBytes;
+    const std::uint64_t bandRows = std::min<std::uint64_t>(tileLength, static_cast<std::uint64_t>(reader.height));
+    if (bandRowBytes * bandRows > kMaxTileBytes * 4) return false;
+
+    state.tiled = true;
+    state.tileWidth = tileWidth;
+    state.tileLength = tileLength;
+    state.tileBytes = static_cast<std::size_t>(tileBytes);
+    state.tile.reset(static_cast<unsigned char*>(std::malloc(state.tileBytes)));
+    if (!state.tile) return false;
+    state.bandRowBytes = static_cast<std::size_t>(bandRowBytes);
+    const std::uint16_t planes = state.separatePlanes ? samplesPerPixel : 1;
+    for (std::uint16_t plane = 0; plane < planes; ++plane) {
+        TiffBuffer band(static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(bandRowBytes * bandRows))));
+        if (!band) return false;
+        state.bands.push_back(std::move(band));
+    }
+    return true;
+}
+
+// Decodes the row of tiles that holds file row `row` into the bands.
+bool loadBand(const TiffReader& reader, TiffOpenState& state, std::uint32_t row) {
+    TIFF* tif = state.tiff.get();
+    const std::uint32_t top = row / state.tileLength * state.tileLength;
+    const std::uint32_t rows = std::min<std::uint32_t>(state.tileLength, static_cast<std::uint32_t>(reader.height) - top);
+    const std::size_t pixelBytes = state.bandRowBytes / static_cast<std::size_t>(reader.width);
+    const std::size_t tileRowBytes = std::size_t{state.tileWidth} * pixelBytes;
+    const auto width = static_cast<std::uint32_t>(reader.width);
+    for (std::size_t plane = 0; plane < state.bands.size(); ++plane) {
+        unsigned char* band = state.bands[plane].get();
+        for (std::uint32_t x = 0; x < width; x += state.tileWidth) {
+            const std::uint32_t index = TIFFComputeTile(tif, x, top, 0, static_cast<std::uint16_t>(plane));
+            if (TIFFReadEncodedTile(tif, index, state.tile.get(), static_cast<tmsize_t>(state.tileBytes)) < 0)
+                return false;
+            // Tiles at the right and bottom edges reach past the picture.
+            const std::size_t columns = std::min<std::uint32_t>(state.tileWidth, width - x);
+            for (std::uint32_t y = 0; y < rows; ++y)
+                std::memcpy(band + y * state.bandRowBytes + std::size_t{x} * pixelBytes,
+                            state.tile.get() + y * tileRowBytes, columns * pixelBytes);
+        }
+    }
+    state.bandTop = top;
+    return true;
+}
+
+int readTiledRow(TiffReader& reader, TiffOpenState& state, unsigned char* out, std::int32_t row) {
+    const auto wanted = static_cast<std::uint32_t>(row);
+    if (state.bandTop < 0 || wanted < state.bandTop || wanted >= state.bandTop + state.tileLength) {
+        state.bandTop = -1;
+        if (!loadBand(reader, state, wanted)) return -1;
+    }
+    const std::size_t offset = (wanted - static_cast<std::uint32_t>(state.bandTop)) * state.bandRowBytes;
+    for (std::size_t plane = 0; plane < state.bands.size(); ++plane)
+        convertScanline(reader, state, static_cast<std::uint16_t>(plane), state.bands[plane].get() + offset, out);
+    reader.nextRow = row + 1;
+    return 0;
+}
+
 }  // namespace
 
 void TiffCloser::operator()(tiff* handle) const { TIFFClose(handle); }
@@ -245,6 +327,7 @@ bool openTiff(TiffReader& reader, int outputSampleBytes) {
     // What libtiff will write per scanline as the directory was read; the
     // overrides below may change it, and the buffer must hold either.
     const std::uint64_t libraryBytesBefore = TIFFScanlineSize64(tif);
+    deliverYCbCrAsRgb(tif);
 
     SampleInfo sample;
     if (!readSampleInfo(tif, reader.fileName, sample)) return false;
@@ -284,9 +367,15 @@ bool openTiff(TiffReader& reader, int outputSampleBytes) {
     if (scanlineBytes == 0 || scanlineBytes > kMaxScanlineBytes) return false;
 
     auto state = std::make_unique<TiffOpenState>();
-    state->scanline.reset(static_cast<unsigned char*>(std::malloc(scanlineBytes)));
-    if (!state->scanline) return false;
-    if (separatePlanes) {
+    state->inSampleBytes = sample.inSampleBytes;
+    state->separatePlanes = separatePlanes;
+    if (TIFFIsTiled(tif)) {
+        if (!prepareTiles(tif, reader, *state, samplesPerPixel)) return false;
+    } else {
+        state->scanline.reset(static_cast<unsigned char*>(std::malloc(scanlineBytes)));
+        if (!state->scanline) return false;
+    }
+    if (separatePlanes && !state->tiled) {
         // One handle per plane: libtiff keeps one decoder position per
         // handle and cannot seek inside a compressed strip, so hopping from
         // plane to plane on a single handle fails on strips of several rows.
@@ -320,6 +409,7 @@ bool openTiff(TiffReader& reader, int outputSampleBytes) {
 int readTiffRow(TiffReader& reader, unsigned char* out, std::int32_t row) {
     TiffOpenState* state = reader.openState.get();
     if (!state || !out || row < 0 || row >= reader.height) return -1;
+    if (state->tiled) return readTiledRow(reader, *state, out, row);
     TIFF* tif = state->tiff.get();
     unsigned char* scanline = state->scanline.get();
     const std::uint16_t planes = state->separatePlanes ? state->fileChannels : 1;
@@ -337,13 +427,13 @@ int readTiffRow(TiffReader& reader, unsigned char* out, std::int32_t row) {
     reader.nextRow = row + 1;
     if (!state->separatePlanes) {
         if (TIFFReadScanline(tif, scanline, static_cast<std::uint32_t>(row), 0) < 0) return -1;
-        convertScanline(reader, *state, 0, out);
+        convertScanline(reader, *state, 0, scanline, out);
         return 0;
     }
     for (std::uint16_t plane = 0; plane < planes; ++plane) {
         if (TIFFReadScanline(state->planeTiff(plane), scanline, static_cast<std::uint32_t>(row), plane) < 0)
             return -1;
-        convertScanline(reader, *state, plane, out);
+        convertScanline(reader, *state, plane, scanline, out);
     }
     return 0;
 }

@@ -38,6 +38,17 @@ struct TiffOpenState {
     bool minIsWhite = false;
     Orientation orientation = Orientation::upright;
 
+    // Tiled files are read a row of tiles at a time into one band per
+    // plane, laid out as scanlines; rows are then taken from the bands.
+    bool tiled = false;
+    std::uint32_t tileWidth = 0;
+    std::uint32_t tileLength = 0;
+    TiffBuffer tile;                 // one tile as libtiff decodes it
+    std::size_t tileBytes = 0;
+    std::vector<TiffBuffer> bands;   // per plane: tileLength scanlines
+    std::size_t bandRowBytes = 0;    // bytes of one band row (one plane's, when separate)
+    std::int64_t bandTop = -1;       // first file row held in the bands; -1: none yet
+
     // The handle that reads `plane`.
     ::tiff* planeTiff(int plane) const {
         return plane == 0 ? tiff.get() : planeTiffs[static_cast<std::size_t>(plane - 1)].get();
@@ -66,8 +77,9 @@ bool openTiff(TiffReader& reader, int outputSampleBytes);
 
 // Converts file row `row` (0 is the first stored row) into `out`: width
 // pixels of pixelBytes bytes, channels interleaved whatever the file's
-// planar layout; palette indices become their colours and min-is-white grey
-// is turned round. Rows must be asked for in increasing order. 0 on
+// planar layout, strips or tiles; palette indices become their colours,
+// min-is-white grey is turned round and JPEG-compressed YCbCr arrives as
+// RGB. Rows must be asked for in increasing order. 0 on
 // success, -1 on failure.
 int readTiffRow(TiffReader& reader, unsigned char* out, std::int32_t row);
 

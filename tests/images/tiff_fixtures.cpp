@@ -46,18 +46,26 @@ bool writeStrips(TIFF* tif, const TiffFixture& f, const std::vector<unsigned cha
 }
 
 bool writeTiles(TIFF* tif, const TiffFixture& f, const std::vector<unsigned char>& samples) {
-    const std::size_t pixelBytes = std::size_t{f.samplesPerPixel} * f.bitsPerSample / 8;
+    const std::size_t sampleSize = f.bitsPerSample / 8;
+    const std::size_t pixelBytes = std::size_t{f.samplesPerPixel} * sampleSize;
+    // With separate planes a tile holds one sample of each pixel.
+    const std::size_t tileSamples = f.separatePlanes ? 1 : f.samplesPerPixel;
+    const std::uint16_t planes = f.separatePlanes ? f.samplesPerPixel : 1;
     std::vector<unsigned char> tile(static_cast<std::size_t>(TIFFTileSize(tif)));
-    for (std::uint32_t ty = 0; ty < f.height; ty += f.tileSize)
-        for (std::uint32_t tx = 0; tx < f.width; tx += f.tileSize) {
-            std::fill(tile.begin(), tile.end(), 0);
-            for (std::uint32_t y = ty; y < std::min(f.height, ty + f.tileSize); ++y)
-                for (std::uint32_t x = tx; x < std::min(f.width, tx + f.tileSize); ++x)
-                    std::memcpy(tile.data() + ((y - ty) * f.tileSize + (x - tx)) * pixelBytes,
-                                samples.data() + (std::size_t{y} * f.width + x) * pixelBytes,
-                                pixelBytes);
-            if (TIFFWriteTile(tif, tile.data(), tx, ty, 0, 0) < 0) return false;
-        }
+    for (std::uint16_t s = 0; s < planes; ++s)
+        for (std::uint32_t ty = 0; ty < f.height; ty += f.tileSize)
+            for (std::uint32_t tx = 0; tx < f.width; tx += f.tileSize) {
+                // Edge tiles repeat the last column and row, as writers of
+                // subsampled JPEG do so that the chroma there stays true.
+                for (std::uint32_t y = ty; y < ty + f.tileSize; ++y)
+                    for (std::uint32_t x = tx; x < tx + f.tileSize; ++x) {
+                        const std::size_t sx = std::min(x, f.width - 1), sy = std::min(y, f.height - 1);
+                        std::memcpy(tile.data() + ((y - ty) * f.tileSize + (x - tx)) * tileSamples * sampleSize,
+                                    samples.data() + (sy * f.width + sx) * pixelBytes + s * sampleSize,
+                                    tileSamples * sampleSize);
+                    }
+                if (TIFFWriteTile(tif, tile.data(), tx, ty, 0, s) < 0) return false;
+            }
     return true;
 }
 
@@ -76,6 +84,12 @@ bool writeTiff(const std::string& path, const TiffFixture& f,
               TIFFSetField(t, TIFFTAG_COMPRESSION, f.compression) &&
               TIFFSetField(t, TIFFTAG_PLANARCONFIG,
                            f.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+    if (ok && f.ycbcrSubsampling != 0)
+        ok = TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR) &&
+             TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_JPEG) &&
+             TIFFSetField(t, TIFFTAG_YCBCRSUBSAMPLING, f.ycbcrSubsampling, f.ycbcrSubsampling) &&
+             TIFFSetField(t, TIFFTAG_JPEGQUALITY, 100) &&
+             TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     if (ok && f.sampleFormat != 0) ok = TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, f.sampleFormat);
     if (ok && !f.extraSamples.empty())
         ok = TIFFSetField(t, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(f.extraSamples.size()),

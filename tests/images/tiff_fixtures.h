@@ -24,6 +24,9 @@ struct TiffFixture {
     // 16-bit values), or with eightBitColourMap red 255 - i, green 0, blue
     // 255 stored unscaled, as some writers do.
     bool eightBitColourMap = false;
+    // Non-zero: RGB samples stored as JPEG-compressed YCbCr, chroma
+    // subsampled by this factor across and down (1 or 2).
+    std::uint16_t ycbcrSubsampling = 0;
 };
 
 // Writes `fixture` to `path` with `samples`: the picture's rows, top row

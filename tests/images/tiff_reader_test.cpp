@@ -171,10 +171,86 @@ TEST_F(TiffPlanes, SeparatePlanesMatchContiguous) {
     }
 }
 
-TEST_F(TiffPlanes, TiledFilesAreRefused) {
-    TiffFixture f = rgb(32, 32);
+// Tiles, compressed separate planes and subsampled JPEG-compressed YCbCr
+// hold the same picture as plain contiguous strips; tiles at the right and
+// bottom edges reach past it.
+TEST_F(TiffPlanes, EveryStorageLayoutGivesTheSamePicture) {
+    constexpr std::uint32_t kWidth = 45, kHeight = 37;
+    struct Case {
+        const char* what;
+        std::uint16_t bits, spp, compression;
+        bool separate;
+        std::uint32_t rowsPerStrip, tileSize;
+        std::uint16_t ycbcr;
+        std::vector<std::uint16_t> extra;
+        int tolerance;
+    };
+    const std::uint16_t none = COMPRESSION_NONE, lzw = COMPRESSION_LZW,
+                        deflate = COMPRESSION_ADOBE_DEFLATE, packbits = COMPRESSION_PACKBITS,
+                        jpeg = COMPRESSION_JPEG;
+    const Case cases[] = {
+        {"tiled RGB", 8, 3, none, false, 0, 16, 0, {}, 0},
+        {"tiled grey, LZW", 8, 1, lzw, false, 0, 16, 0, {}, 0},
+        {"tiled 16-bit RGB, Deflate", 16, 3, deflate, false, 0, 32, 0, {}, 0},
+        {"tiled RGBA", 8, 4, packbits, false, 0, 16, 0, {EXTRASAMPLE_UNASSALPHA}, 0},
+        {"tiled separate planes, LZW", 8, 3, lzw, true, 0, 16, 0, {}, 0},
+        {"tiled separate 16-bit planes, Deflate", 16, 3, deflate, true, 0, 48, 0, {}, 0},
+        {"separate planes, PackBits, one strip", 8, 3, packbits, true, kHeight, 0, 0, {}, 0},
+        {"separate planes, Deflate, strips of 5", 16, 3, deflate, true, 5, 0, 0, {}, 0},
+        {"separate planes, JPEG", 8, 3, jpeg, true, 16, 0, 0, {}, 4},
+        {"YCbCr JPEG, full chroma", 8, 3, jpeg, false, 16, 0, 1, {}, 4},
+        {"YCbCr JPEG, chroma halved", 8, 3, jpeg, false, 16, 0, 2, {}, 8},
+        {"tiled YCbCr JPEG, chroma halved", 8, 3, jpeg, false, 0, 16, 2, {}, 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Smooth, so that JPEG keeps close to it, and different everywhere.
+        Bytes samples;
+        for (std::uint32_t y = 0; y < kHeight; ++y)
+            for (std::uint32_t x = 0; x < kWidth; ++x)
+                for (std::uint16_t s = 0; s < c.spp; ++s) {
+                    const unsigned v = s == 0 ? x * 5 : s == 1 ? y * 6 : s == 2 ? 200 - x * 2 - y : 255 - x;
+                    samples.push_back(static_cast<unsigned char>(v));
+                    if (c.bits == 16) samples.push_back(static_cast<unsigned char>(v));
+                }
+        TiffFixture f = c.spp >= 3 ? rgb(kWidth, kHeight, c.bits) : grey(kWidth, kHeight, c.bits);
+        f.samplesPerPixel = c.spp;
+        f.extraSamples = c.extra;
+        auto reference = loadTiff(write("reference.tif", f, samples).c_str());
+        ASSERT_TRUE(reference);
+        f.compression = c.compression;
+        f.separatePlanes = c.separate;
+        f.rowsPerStrip = c.rowsPerStrip;
+        f.tileSize = c.tileSize;
+        f.ycbcrSubsampling = c.ycbcr;
+        auto image = loadTiff(write("stored.tif", f, samples).c_str());
+        if (!image) {
+            ADD_FAILURE() << "refused";
+            continue;
+        }
+        ASSERT_EQ(image->width, reference->width);
+        ASSERT_EQ(image->height, reference->height);
+        const Bytes got = pixels(*image), want = pixels(*reference);
+        std::size_t worst = 0;
+        for (std::size_t i = 0; i < got.size(); ++i)
+            if (std::abs(int(got[i]) - int(want[i])) > std::abs(int(got[worst]) - int(want[worst]))) worst = i;
+        EXPECT_LE(std::abs(int(got[worst]) - int(want[worst])), c.tolerance) << "byte " << worst;
+    }
+}
+
+// Tiles that a corrupt header makes unusable, or that are not all there.
+TEST_F(TiffPlanes, BrokenTilesAreRefused) {
+    TiffFixture f = rgb(40, 40);
     f.tileSize = 16;
-    EXPECT_FALSE(load(f, Bytes(32 * 32 * 3, 9)));
+    const std::string whole = readFile(write("tiled.tif", f, Bytes(40 * 40 * 3, 9)));
+    std::string zero = whole, huge = whole, cut = whole.substr(0, whole.size() / 2);
+    ASSERT_TRUE(patchTiffTag(zero, TIFFTAG_TILEWIDTH, 0));
+    ASSERT_TRUE(patchTiffTag(huge, TIFFTAG_TILELENGTH, 1u << 30));
+    for (const std::string* bytes : {&zero, &huge, &cut}) {
+        const std::string path = dir.file("broken.tif");
+        writeFile(path, *bytes);
+        EXPECT_FALSE(loadTiff(path.c_str()));
+    }
 }
 
 // --- Channels -----------------------------------------------------------------
