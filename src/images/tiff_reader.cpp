@@ -401,6 +401,11 @@ bool openTiff(TiffReader& reader, int outputSampleBytes) {
     state->palette = std::move(palette);
     state->minIsWhite = photometric == PHOTOMETRIC_MINISWHITE && (reader.layout & 3) == 1 &&
                         state->palette.empty();
+    std::uint16_t extraCount = 0;
+    const std::uint16_t* extraTypes = nullptr;
+    state->unassociatedAlpha = (reader.layout & 4) != 0 &&
+                               TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes) == 1 &&
+                               extraCount >= 1 && extraTypes && extraTypes[0] == EXTRASAMPLE_UNASSALPHA;
     state->orientation = orientationFromTag(fieldOr<std::uint16_t>(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT));
     reader.openState = std::move(state);
     return true;
@@ -455,11 +460,18 @@ std::unique_ptr<RGBImage> loadTiff(const char* path) {
     TiffBuffer rowBuffer(static_cast<unsigned char*>(std::malloc(reader.pixelBytes * width)));
     if (!rowBuffer) return nullptr;
 
+    const bool overBlack = reader.openState->unassociatedAlpha && channels >= 4;
     for (std::int32_t i = 0; i < reader.height; ++i) {
         if (readTiffRow(reader, rowBuffer.get(), i) != 0) return nullptr;
         const unsigned char* source = rowBuffer.get();
         unsigned char* target = image->row(reader.height - 1 - i);
-        if (colours == 3) {
+        if (colours == 3 && overBlack) {
+            // As browsers show it: each stored value times its alpha.
+            for (std::size_t x = 0; x < width; ++x, source += channels, target += 3) {
+                const unsigned a = source[3];
+                for (int c = 0; c < 3; ++c) target[c] = static_cast<unsigned char>((source[c] * a + 127u) / 255u);
+            }
+        } else if (colours == 3) {
             for (std::size_t x = 0; x < width; ++x, source += channels, target += 3) {
                 target[0] = source[0];
                 target[1] = source[1];

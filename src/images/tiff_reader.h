@@ -36,6 +36,9 @@ struct TiffOpenState {
     std::vector<std::array<unsigned char, 3>> palette;
     // Grey stored with 0 as white: delivered inverted, 0 as black.
     bool minIsWhite = false;
+    // The extra sample is alpha that the colours have not been multiplied
+    // by (associated alpha comes premultiplied, that is over black already).
+    bool unassociatedAlpha = false;
     Orientation orientation = Orientation::upright;
 
     // Tiled files are read a row of tiles at a time into one band per
@@ -88,6 +91,7 @@ void closeTiff(TiffReader& reader);
 
 // Decodes the TIFF file at `path` into 8-bit RGB, bottom row first, turned
 // as its Orientation tag says. Grey (one colour channel), palette and RGB
-// files are accepted; alpha is dropped. Null on any failure; nothing is left
-// open or allocated.
+// files are accepted; unassociated alpha is composited over black in the
+// stored values, associated alpha (premultiplied) needs nothing. Null on any
+// failure; nothing is left open or allocated.
 std::unique_ptr<RGBImage> loadTiff(const char* path);

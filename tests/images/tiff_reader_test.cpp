@@ -258,7 +258,7 @@ TEST_F(TiffPlanes, BrokenTilesAreRefused) {
 using TiffChannels = TiffTest;
 
 TEST_F(TiffChannels, ChannelTable) {
-    enum Outcome { Grey, Rgb, Rejected, TooManyColours };
+    enum Outcome { Grey, Rgb, RgbOverBlack, Rejected, TooManyColours };
     struct Row {
         std::uint16_t spp;
         std::vector<std::uint16_t> extra;
@@ -275,7 +275,7 @@ TEST_F(TiffChannels, ChannelTable) {
         {3, {assoc}, Rejected},  // two colours and alpha
         {4, {}, Rgb},
         {4, {assoc}, Rgb},
-        {4, {unassoc}, Rgb},
+        {4, {unassoc}, RgbOverBlack},  // associated alpha comes premultiplied
         {5, {assoc}, TooManyColours},
         {5, {}, TooManyColours},
         {6, {unassoc, unassoc, unassoc}, TooManyColours},
@@ -306,6 +306,14 @@ TEST_F(TiffChannels, ChannelTable) {
             EXPECT_EQ(pixels(*image), (Bytes{10, 20, 30, samples[s], samples[s + 1], samples[s + 2]}));
             EXPECT_EQ(capture.text(), "");
             break;
+        case RgbOverBlack: {
+            ASSERT_TRUE(image);
+            auto over = [](unsigned v, unsigned a) { return static_cast<unsigned char>((v * a + 127) / 255); };
+            EXPECT_EQ(pixels(*image), (Bytes{over(10, 40), over(20, 40), over(30, 40), over(samples[s], samples[s + 3]),
+                                             over(samples[s + 1], samples[s + 3]), over(samples[s + 2], samples[s + 3])}));
+            EXPECT_EQ(capture.text(), "");
+            break;
+        }
         case Rejected:
             EXPECT_FALSE(image);
             EXPECT_EQ(capture.text(), "");
