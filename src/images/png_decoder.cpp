@@ -2,9 +2,10 @@
 
 #include <png.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
-#include <vector>
 
 #include "images/exif_orientation.h"
 
@@ -34,6 +35,17 @@ private:
 };
 
 // ---- Row-by-row reading, for the files the simplified reader gets wrong --
+
+// Working buffers come from malloc, like the picture's own: a size the
+// picture's buffer allowed may still be refused here, and that refuses the
+// file instead of throwing.
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+std::unique_ptr<T[], FreeDeleter> allocate(std::size_t count) {
+    return std::unique_ptr<T[], FreeDeleter>(static_cast<T*>(std::malloc(count * sizeof(T))));
+}
 
 struct MemorySource {
     const unsigned char* data;
@@ -105,10 +117,11 @@ bool readRows(png_structp png, png_infop info, MemorySource& source, const RGBIm
 bool decodeRowByRow(const unsigned char* data, std::size_t size, RGBImage& image) {
     PngReadStruct reader;
     if (!reader.png() || !reader.info()) return false;
-    std::vector<png_bytep> rows(static_cast<std::size_t>(image.height));
+    auto rows = allocate<png_bytep>(static_cast<std::size_t>(image.height));
+    if (!rows) return false;
     for (int y = 0; y < image.height; ++y) rows[static_cast<std::size_t>(y)] = image.row(image.height - 1 - y);
     MemorySource source{data, size, 0};
-    return readRows(reader.png(), reader.info(), source, image, rows.data());
+    return readRows(reader.png(), reader.info(), source, image, rows.get());
 }
 
 // ---- Alpha: composited over black in the file's own encoded values -----
@@ -161,14 +174,14 @@ bool decodeWithAlpha(const unsigned char* data, std::size_t size, RGBImage& imag
     PngReadStruct reader;
     if (!reader.png() || !reader.info()) return false;
     const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 4;
-    std::vector<png_byte> rgba(interlaced ? rowBytes * static_cast<std::size_t>(image.height) : rowBytes);
-    std::vector<png_bytep> rows;
-    if (interlaced) {
-        rows.resize(static_cast<std::size_t>(image.height));
-        for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = rgba.data() + y * rowBytes;
-    }
+    const auto height = static_cast<std::size_t>(image.height);
+    auto rgba = allocate<png_byte>(interlaced ? rowBytes * height : rowBytes);
+    auto rows = allocate<png_bytep>(interlaced ? height : 1);
+    if (!rgba || !rows) return false;
+    if (interlaced)
+        for (std::size_t y = 0; y < height; ++y) rows[y] = rgba.get() + y * rowBytes;
     MemorySource source{data, size, 0};
-    return readAlphaRows(reader.png(), reader.info(), source, image, rgba.data(), rows.data(), interlaced);
+    return readAlphaRows(reader.png(), reader.info(), source, image, rgba.get(), rows.get(), interlaced);
 }
 
 bool sixteenBitInterlaced(const unsigned char* data, std::size_t size) {
