@@ -34,10 +34,13 @@ PACKAGES=(
   # native codecs
   libtiff-dev libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev libgif-dev
   libstb-dev zlib1g-dev
+  libheif-dev libde265-dev libdav1d-dev libwebp-dev
+  # encoders for the HEIC, AVIF and WebP fixtures of tests and benchmarks
+  libheif-examples libavif-bin webp
   # tests, benchmarks, fuzzing
   libgtest-dev googletest libbenchmark-dev clang lld libclang-rt-14-dev
   # cross-building the codecs from Debian's source packages
-  nasm dpkg-dev xz-utils autoconf automake libtool
+  nasm dpkg-dev xz-utils autoconf automake libtool meson
 )
 
 log() { printf '[setup %(%H:%M:%S)T] %s\n' -1 "$*" >&2; }
@@ -323,6 +326,69 @@ build_tiff() {
     -DCMAKE_DISABLE_FIND_PACKAGE_OpenGL=ON -DCMAKE_DISABLE_FIND_PACKAGE_GLUT=ON
 }
 
+# HEVC for libheif; only the library (no SDL, no example decoder).
+build_libde265() {
+  cmake_build "$1" "$2" \
+    -DENABLE_SDL=OFF -DENABLE_DECODER=OFF -DENABLE_ENCODER=OFF
+}
+
+# AV1 for libheif. Meson cross-builds from a cross file of its own; the
+# assembly goes through nasm, which the JPEG codec needs anyway. No tools,
+# no tests, and no logging to stderr, which a windowed saver does not have.
+build_dav1d() {
+  local src=$1 build=$2
+  mkdir -p "$build"
+  cat >"$build/cross.meson" <<EOF
+[binaries]
+c = '$TRIPLET-gcc-posix'
+cpp = '$TRIPLET-g++-posix'
+ar = '$TRIPLET-ar'
+strip = '$TRIPLET-strip'
+windres = '$TRIPLET-windres'
+nasm = 'nasm'
+pkgconfig = 'false'
+
+[host_machine]
+system = 'windows'
+cpu_family = 'x86_64'
+cpu = 'x86_64'
+endian = 'little'
+EOF
+  meson setup "$build/meson" "$src" --cross-file "$build/cross.meson" \
+    --prefix "$PREFIX" --libdir lib --includedir include \
+    --buildtype release --default-library static --wrap-mode nodownload \
+    -Denable_tools=false -Denable_tests=false -Denable_examples=false \
+    -Denable_docs=false -Dlogging=false -Denable_asm=true
+  ninja -C "$build/meson" -j "$JOBS"
+  meson install -C "$build/meson" --no-rebuild
+}
+
+# HEIF and AVIF with both decoders built in: no plugin loading (the saver is
+# one file), no encoders, no examples. The static-build defines keep the
+# headers from declaring DLL imports. pkg-config sees only the cache, so
+# that nothing of the host's (gdk-pixbuf's loader) is picked up.
+build_libheif() {
+  PKG_CONFIG_LIBDIR=$PREFIX/lib/pkgconfig PKG_CONFIG_PATH='' cmake_build "$1" "$2" \
+    -DENABLE_PLUGIN_LOADING=OFF -DWITH_EXAMPLES=OFF -DBUILD_TESTING=OFF \
+    -DWITH_LIBDE265=ON -DWITH_LIBDE265_PLUGIN=OFF -DWITH_DAV1D=ON -DWITH_DAV1D_PLUGIN=OFF \
+    -DWITH_X265=OFF -DWITH_AOM_DECODER=OFF -DWITH_AOM_ENCODER=OFF \
+    -DWITH_SvtEnc=OFF -DWITH_RAV1E=OFF -DWITH_DEFLATE_HEADER_COMPRESSION=OFF \
+    -DLIBDE265_INCLUDE_DIR="$PREFIX/include" -DLIBDE265_LIBRARY="$PREFIX/lib/libde265.a" \
+    -DDAV1D_INCLUDE_DIR="$PREFIX/include" -DDAV1D_LIBRARY="$PREFIX/lib/libdav1d.a" \
+    -DCMAKE_C_FLAGS="-DLIBHEIF_STATIC_BUILD -DLIBDE265_STATIC_BUILD" \
+    -DCMAKE_CXX_FLAGS="-DLIBHEIF_STATIC_BUILD -DLIBDE265_STATIC_BUILD"
+}
+
+# WebP with its demuxer (animations, EXIF); dpkg-source has applied
+# Debian's patches. The libraries only, none of the tools.
+build_libwebp() {
+  cmake_build "$1" "$2" \
+    -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF \
+    -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
+    -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF \
+    -DWEBP_BUILD_LIBWEBPMUX=OFF -DWEBP_USE_THREAD=ON
+}
+
 # build_codec NAME SOURCE-PACKAGE BUILD-FUNCTION FILE...
 # FILEs, relative to the prefix, must exist after the build.
 build_codec() {
@@ -380,6 +446,11 @@ CODECS=(
   "libpng libpng1.6 build_libpng lib/libpng16.a include/png.h"
   "giflib giflib build_giflib lib/libgif.a include/gif_lib.h"
   "tiff tiff build_tiff lib/libtiff.a include/tiffio.h include/tiffconf.h"
+  "libde265 libde265 build_libde265 lib/libde265.a include/libde265/de265.h"
+  "dav1d dav1d build_dav1d lib/libdav1d.a include/dav1d/dav1d.h"
+  "libheif libheif build_libheif lib/libheif.a include/libheif/heif.h"
+  "libwebp libwebp build_libwebp lib/libwebp.a lib/libwebpdemux.a
+     include/webp/decode.h include/webp/demux.h"
 )
 
 total_start=$SECONDS
