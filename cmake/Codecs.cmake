@@ -5,7 +5,7 @@ if(WIN32)
   # it. Windows-GNU's platform rules, read after the toolchain file, put the
   # DLL import libraries (.dll.a) first again, so narrow them here.
   set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
-  foreach(codec zlib jpeg turbojpeg png gif tiff)
+  foreach(codec zlib jpeg turbojpeg png gif tiff heif de265 dav1d webp webpdemux)
     if(GLIMMORA_${codec}_LIBRARY MATCHES "\\.dll\\.a$")
       unset(GLIMMORA_${codec}_LIBRARY CACHE)
     endif()
@@ -23,4 +23,20 @@ if(WIN32)
   glimmora_import(tiff HEADER tiffio.h NAMES tiff DEPENDS "glimmora::jpeg;glimmora::zlib")
 else()
   glimmora_import(tiff HEADER tiffio.h NAMES tiff)
+endif()
+
+glimmora_import(webp HEADER webp/decode.h NAMES webp)
+glimmora_import(webpdemux HEADER webp/demux.h NAMES webpdemux DEPENDS glimmora::webp)
+if(WIN32)
+  # libheif is built with both decoders inside it and no plugin loading;
+  # the static archive leaves their calls to the final link. The defines
+  # keep the headers from declaring DLL imports.
+  glimmora_import(de265 HEADER libde265/de265.h NAMES de265)
+  glimmora_import(dav1d HEADER dav1d/dav1d.h NAMES dav1d)
+  glimmora_import(heif HEADER libheif/heif.h NAMES heif DEPENDS "glimmora::de265;glimmora::dav1d")
+  set_property(TARGET glimmora::heif PROPERTY
+    INTERFACE_COMPILE_DEFINITIONS LIBHEIF_STATIC_BUILD LIBDE265_STATIC_BUILD)
+else()
+  # Debian's libheif carries libde265 and dav1d as its own dependencies.
+  glimmora_import(heif HEADER libheif/heif.h NAMES heif)
 endif()

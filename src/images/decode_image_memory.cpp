@@ -4,10 +4,12 @@
 
 #include "images/bmp_decoder.h"
 #include "images/gif_decoder.h"
+#include "images/heif_decoder.h"
 #include "images/jpeg_decoder.h"
 #include "images/pcx_decoder.h"
 #include "images/png_decoder.h"
 #include "images/tga_decoder.h"
+#include "images/webp_decoder.h"
 
 namespace {
 
@@ -18,8 +20,8 @@ struct Decoder {
 
 // In this order; TGA, which has no signature, only after the formats that do.
 constexpr Decoder kDecoders[] = {
-    {isPng, decodePng}, {isJpeg, decodeJpeg}, {isPcx, decodePcx},
-    {isBmp, decodeBmp}, {isTga, decodeTga},   {isGif, decodeGif},
+    {isPng, decodePng},   {isJpeg, decodeJpeg}, {isHeif, decodeHeif}, {isWebp, decodeWebp},
+    {isPcx, decodePcx},   {isBmp, decodeBmp},   {isTga, decodeTga},   {isGif, decodeGif},
 };
 
 }  // namespace

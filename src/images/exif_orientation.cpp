@@ -94,13 +94,17 @@ Orientation pngExifOrientation(const unsigned char* data, std::size_t size) {
         const unsigned char* type = data + pos + 4;
         if (length > size - pos - 12) return Orientation::upright;  // cut short
         const unsigned char* payload = data + pos + 8;
-        if (std::memcmp(type, "eXIf", 4) == 0) {
-            if (length >= 6 && std::memcmp(payload, kExifPrefix, 6) == 0)
-                return orientationFromTag(tiffBlockOrientation(payload + 6, length - 6));
-            return orientationFromTag(tiffBlockOrientation(payload, length));
-        }
+        if (std::memcmp(type, "eXIf", 4) == 0) return exifBlockOrientation(payload, length);
         if (std::memcmp(type, "IEND", 4) == 0) break;
         pos += 12 + length;
     }
     return Orientation::upright;
+}
+
+Orientation exifBlockOrientation(const unsigned char* data, std::size_t size) {
+    if (!data) return Orientation::upright;
+    // Some writers keep the JPEG marker's "Exif" prefix in the block.
+    if (size >= 6 && std::memcmp(data, kExifPrefix, 6) == 0)
+        return orientationFromTag(tiffBlockOrientation(data + 6, size - 6));
+    return orientationFromTag(tiffBlockOrientation(data, size));
 }

@@ -11,3 +11,8 @@ Orientation jpegExifOrientation(const unsigned char* data, std::size_t size);
 // The same from the eXIf chunk of a PNG file, which holds the TIFF
 // structure alone (some writers put the JPEG block's "Exif" prefix first).
 Orientation pngExifOrientation(const unsigned char* data, std::size_t size);
+
+// The Orientation tag of an EXIF block on its own (the TIFF structure, with
+// or without the "Exif" prefix that JPEG files carry), as WebP files hold
+// it. Upright on the same terms as above.
+Orientation exifBlockOrientation(const unsigned char* data, std::size_t size);

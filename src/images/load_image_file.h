@@ -8,7 +8,8 @@
 // decoder recognises costs no more than this.
 constexpr std::size_t kImageHeadBytes = 4096;
 
-// Decodes the picture file at `path` (PNG, JPEG, PCX, BMP, TGA, GIF or TIFF,
-// recognised by content, never by name) into 8-bit RGB, bottom row first.
+// Decodes the picture file at `path` (PNG, JPEG, HEIC, AVIF, WebP, PCX, BMP,
+// TGA, GIF or TIFF, recognised by content, never by name) into 8-bit RGB,
+// bottom row first.
 // Null when the file cannot be decoded; nothing is left open or allocated.
 std::unique_ptr<RGBImage> loadImageFile(const char* path);

@@ -1,0 +1,185 @@
+// HEIC, AVIF and WebP, read from the fixtures that make_phone_pictures.sh
+// writes with Debian's encoders (CTest passes their folder in
+// GLIMMORA_PHONE_PICTURES).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "images/decode_image_memory.h"
+#include "images/heif_decoder.h"
+#include "images/image_expectations.h"
+#include "images/image_orientation.h"
+#include "images/load_image_file.h"
+#include "images/webp_decoder.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+std::string fixturePath(const std::string& name) {
+    const char* dir = std::getenv("GLIMMORA_PHONE_PICTURES");
+    return std::string(dir ? dir : "phone-pictures") + "/" + name;
+}
+
+std::string fixtureBytes(const std::string& name) {
+    const std::string bytes = readFile(fixturePath(name));
+    EXPECT_FALSE(bytes.empty()) << name << " missing: run make_phone_pictures.sh";
+    return bytes;
+}
+
+std::unique_ptr<RGBImage> load(const std::string& name) {
+    return loadImageFile(fixturePath(name).c_str());
+}
+
+// Mean absolute difference per sample; the sizes must agree.
+double meanError(const RGBImage& got, const RGBImage& want) {
+    EXPECT_EQ(got.width, want.width);
+    EXPECT_EQ(got.height, want.height);
+    if (got.width != want.width || got.height != want.height) return 1e9;
+    const std::size_t samples = std::size_t(got.width) * got.height * 3;
+    double sum = 0;
+    for (std::size_t i = 0; i < samples; ++i) sum += std::abs(int(got.pixels[i]) - int(want.pixels[i]));
+    return sum / double(samples);
+}
+
+// Lossy encoders at the fixtures' qualities stay well inside this.
+constexpr double kLossyMeanError = 4.0;
+
+struct SourceCase {
+    const char* file;
+    const char* source;  // read with the saver's PNG or JPEG decoder
+    double maxMeanError;
+};
+
+class PhonePictureSource : public testing::TestWithParam<SourceCase> {};
+
+// The decoded picture against its source: size, orientation and content.
+TEST_P(PhonePictureSource, DecodesLikeItsSource) {
+    const SourceCase& c = GetParam();
+    auto want = load(c.source);
+    ASSERT_NE(want, nullptr) << c.source;
+    auto got = load(c.file);
+    ASSERT_NE(got, nullptr) << c.file;
+    EXPECT_LE(meanError(*got, *want), c.maxMeanError) << c.file;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, PhonePictureSource,
+    testing::Values(SourceCase{"landscape.heic", "landscape.png", kLossyMeanError},
+                    SourceCase{"portrait.heic", "portrait.png", kLossyMeanError},
+                    SourceCase{"landscape.avif", "landscape.png", kLossyMeanError},
+                    SourceCase{"portrait.avif", "portrait.png", kLossyMeanError},
+                    SourceCase{"landscape.webp", "landscape.png", kLossyMeanError},
+                    SourceCase{"portrait.webp", "portrait.png", kLossyMeanError},
+                    SourceCase{"landscape-lossless.webp", "landscape.png", 0.0},
+                    SourceCase{"portrait-lossless.webp", "portrait.png", 0.0},
+                    // Tiles assembled into the whole picture.
+                    SourceCase{"grid.avif", "wide.png", kLossyMeanError},
+                    // Turned upright once by irot/imir; the EXIF block
+                    // inside says the same again and must not count twice.
+                    SourceCase{"clockwise.heic", "clockwise.jpg", kLossyMeanError}),
+    [](const testing::TestParamInfo<SourceCase>& info) {
+        std::string name = info.param.file;
+        std::replace_if(name.begin(), name.end(), [](char ch) { return !std::isalnum(ch); }, '_');
+        return name;
+    });
+
+struct TurnCase {
+    const char* file;
+    Orientation turn;  // applied to the landscape source by hand
+    double maxMeanError;
+};
+
+class PhonePictureTurn : public testing::TestWithParam<TurnCase> {};
+
+TEST_P(PhonePictureTurn, IsShownUpright) {
+    const TurnCase& c = GetParam();
+    auto want = orientImage(load("landscape.png"), c.turn);
+    ASSERT_NE(want, nullptr);
+    auto got = load(c.file);
+    ASSERT_NE(got, nullptr) << c.file;
+    EXPECT_LE(meanError(*got, *want), c.maxMeanError) << c.file;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, PhonePictureTurn,
+    testing::Values(TurnCase{"irot.avif", Orientation::anticlockwise, kLossyMeanError},
+                    TurnCase{"imir.avif", Orientation::mirrored, kLossyMeanError},
+                    TurnCase{"clockwise.heic", Orientation::clockwise, kLossyMeanError},
+                    TurnCase{"clockwise.webp", Orientation::clockwise, 0.0}));
+
+// Solid regions whose colours are known: alpha over black as value x alpha,
+// 10-bit samples rounded, animations by their first frame.
+struct ColourCase {
+    const char* file;
+    int x, y;  // a pixel from the top left
+    Rgb want;
+    int tolerance;
+};
+
+class PhonePictureColour : public testing::TestWithParam<ColourCase> {};
+
+TEST_P(PhonePictureColour, ShowsTheKnownColour) {
+    const ColourCase& c = GetParam();
+    auto got = load(c.file);
+    ASSERT_NE(got, nullptr) << c.file;
+    const Rgb pixel = pixelFromTop(*got, c.x, c.y);
+    for (int ch = 0; ch < 3; ++ch)
+        EXPECT_LE(std::abs(int(pixel[ch]) - int(c.want[ch])), c.tolerance)
+            << c.file << " channel " << ch << " is " << int(pixel[ch]);
+}
+
+// The translucent half is (200, 100, 50) at alpha 128.
+constexpr Rgb kHalfOverBlack{100, 50, 25};
+constexpr Rgb kOpaqueHalf{40, 80, 160};
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, PhonePictureColour,
+    testing::Values(ColourCase{"alpha.webp", 8, 8, kHalfOverBlack, 0},
+                    ColourCase{"alpha.webp", 56, 8, kOpaqueHalf, 0},
+                    ColourCase{"alpha.avif", 8, 8, kHalfOverBlack, 3},
+                    ColourCase{"alpha.avif", 56, 8, kOpaqueHalf, 3},
+                    ColourCase{"alpha.heic", 8, 8, kHalfOverBlack, 4},
+                    ColourCase{"alpha.heic", 56, 8, kOpaqueHalf, 4},
+                    ColourCase{"deep.avif", 8, 8, Rgb{51, 129, 253}, 0},
+                    ColourCase{"animated.webp", 12, 8, Rgb{220, 30, 30}, 0},
+                    ColourCase{"sequence.avif", 12, 8, Rgb{220, 30, 30}, 4}));
+
+const char* const kEveryFormat[] = {"landscape.heic", "landscape.avif", "landscape.webp",
+                                    "landscape-lossless.webp", "animated.webp", "grid.avif"};
+
+TEST(PhonePictures, TruncatedFilesAreRefused) {
+    for (const char* name : kEveryFormat) {
+        const std::string bytes = fixtureBytes(name);
+        for (const std::size_t keep : {bytes.size() / 2, bytes.size() - 1, std::size_t{40}}) {
+            const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+            EXPECT_EQ(decodeImageMemory(data, keep), nullptr) << name << " cut to " << keep;
+        }
+    }
+}
+
+TEST(PhonePictures, ContentDecidesNotTheName) {
+    TempDir dir;
+    for (const char* name : kEveryFormat) {
+        const std::string bytes = fixtureBytes(name);
+        const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+        EXPECT_TRUE(recognisesImage(data, std::min(bytes.size(), std::size_t{128}))) << name;
+        for (const char* misleading : {"photo.jpg", "clip.mp4", "picture"}) {
+            const std::string path = dir.file(misleading);
+            writeFile(path, bytes);
+            auto image = loadImageFile(path.c_str());
+            auto original = load(name);
+            ASSERT_NE(image, nullptr) << name << " as " << misleading;
+            ASSERT_NE(original, nullptr) << name;
+            EXPECT_EQ(meanError(*image, *original), 0.0) << name << " as " << misleading;
+        }
+    }
+    // Each recogniser knows its own format only.
+    const std::string heic = fixtureBytes("landscape.heic"), webp = fixtureBytes("landscape.webp");
+    EXPECT_FALSE(isWebp(reinterpret_cast<const unsigned char*>(heic.data()), heic.size()));
+    EXPECT_FALSE(isHeif(reinterpret_cast<const unsigned char*>(webp.data()), webp.size()));
+}
+
+}  // namespace
