@@ -59,6 +59,17 @@ convert -size 96x64 xc:'#ff0000' "$pictures/red.png"
 convert -size 64x96 xc:'#00ff00' "$pictures/sub/green.bmp"
 convert -size 80x80 xc:'#0000ff' "$pictures/blue.png"
 convert -size 96x64 xc:'#ff00ff' "$unicode_pictures/grün-Ωμέγα.png"
+# Phone pictures, from Debian's encoders (which want plain RGB sources:
+# heif-enc reads a palette PNG with the wrong colours).
+phone_pictures="$work/phone-pictures"
+rm -rf "$phone_pictures"
+mkdir -p "$phone_pictures"
+convert -size 96x64 xc:'#ffff00' "PNG24:$work/yellow.png"
+convert -size 64x96 xc:'#00ffff' "PNG24:$work/cyan.png"
+convert -size 80x80 xc:'#ff8000' "PNG24:$work/orange.png"
+heif-enc -q 90 -p chroma=444 -o "$phone_pictures/IMG_0001.HEIC" "$work/yellow.png" >/dev/null
+avifenc -s 8 -y 444 "$work/cyan.png" "$phone_pictures/cyan.avif" >/dev/null
+cwebp -quiet -q 90 "$work/orange.png" -o "$phone_pictures/orange.webp"
 
 set_folder() {
     local folder
@@ -315,6 +326,17 @@ unicode_folder_and_name() {
     return $ok
 }
 
+phone_pictures_show() {
+    set_folder "$phone_pictures"
+    park_cursor
+    start_saver phone /s
+    wait_window Screensaver >/dev/null || return 1
+    local ok=0
+    wait_for_colours phone 60 3 '#ffff00' '#00ffff' '#ff8000' || ok=1
+    set_folder "$pictures"
+    return $ok
+}
+
 run_case ExitStatuses exit_statuses
 run_case FullScreenShowsThePictures full_screen_shows_pictures
 run_case SecondStartExitsZeroAndFirstRunsOn second_start_exits_zero
@@ -325,6 +347,7 @@ run_case JiggleDoesNotEndFullScreen jiggle_keeps_running
 run_case PreviewInDriverPane preview_in_driver_pane
 run_case WindowedIgnoresCloseBoxAndClosesOnAltF4 windowed_close_rules
 run_case NonAsciiFolderAndFileName unicode_folder_and_name
+run_case HeicAvifAndWebpShow phone_pictures_show
 run_case ConfigureSwitchCancelExitsTwo dialog_cancel /c
 run_case EmptyCommandLineCancelExitsTwo dialog_cancel
 
