@@ -1,7 +1,10 @@
 // Writes one small valid file of every kind the image decoders read into
 // the folder named on the command line, as a starting corpus for fuzzing.
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "images/image_fixtures.h"
@@ -57,6 +60,31 @@ bool writeTiffSeeds(const std::string& folder) {
     return true;
 }
 
+// HEIC, AVIF and WebP come from Debian's encoders through the script that
+// writes the tests' fixtures: plain, alpha, 10-bit, grid, turned, mirrored,
+// EXIF-oriented, animated and sequence files.
+bool writePhoneSeeds(const std::string& folder) {
+    namespace fs = std::filesystem;
+    const fs::path work = fs::path(folder) / ".phone-pictures";
+    const std::string command =
+        "bash '" GLIMMORA_PHONE_PICTURE_SCRIPT "' '" + work.string() + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "cannot write the HEIC, AVIF and WebP seeds: %s\n", command.c_str());
+        return false;
+    }
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(work, error)) {
+        const std::string extension = entry.path().extension().string();
+        if (extension != ".heic" && extension != ".avif" && extension != ".webp") continue;
+        fs::copy_file(entry.path(), fs::path(folder) / entry.path().filename(),
+                      fs::copy_options::overwrite_existing, error);
+        if (error) break;
+    }
+    fs::remove_all(work);
+    if (error) std::fprintf(stderr, "cannot copy the HEIC, AVIF and WebP seeds\n");
+    return !error;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,5 +102,5 @@ int main(int argc, char** argv) {
         }
         std::fclose(file);
     }
-    return writeTiffSeeds(argv[1]) ? 0 : 1;
+    return writeTiffSeeds(argv[1]) && writePhoneSeeds(argv[1]) ? 0 : 1;
 }
