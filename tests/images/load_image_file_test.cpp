@@ -57,6 +57,8 @@ TEST(ImageHeads, EveryPictureIsKnownByItsHeadAndNothingElseIs) {
         std::string("\0\0\0\x20" "ftypisom\0\0\x02\0isomiso2avc1mp41", 32),  // MP4 video
         std::string("\x1A\x45\xDF\xA3\x93\x42\x82\x88matroska", 16),        // Matroska video
         std::string("RIFF\x24\x80\0\0WAVEfmt \x10\0\0\0", 20),               // sound
+        std::string("RIFF\x24\x80\0\0AVI LIST\x10\0\0\0", 20),               // AVI video
+        std::string("\0\0\0\x14" "ftypqt  \0\0\x02\0qt  ", 20),               // QuickTime video
         std::string("PK\x03\x04\x14\0\0\0\x08\0", 10) + std::string(40, 'z'),  // archive
         "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n1 0 obj\n<< /Type /Catalog >>\nendobj\n",
         "ID3\x04\0\0\0\0\x01\x76TIT2\0\0\0\x0C\0\0\x03Some song title",
