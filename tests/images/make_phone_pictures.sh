@@ -43,12 +43,16 @@ png PNG32:alpha.png -size 32x16 xc:'rgba(200,100,50,0.50196)' \
 heif-enc -q 95 -p chroma=444 -o alpha.heic alpha.png >/dev/null
 avifenc -s 8 --min 0 --max 4 --minalpha 0 --maxalpha 0 -y 444 alpha.png alpha.avif >/dev/null
 cwebp -quiet -lossless -exact alpha.png -o alpha.webp
+# Colours that already carry their alpha: (100, 50, 25) at alpha 128 is
+# shown as it is.
+png PNG32:premultiplied.png -size 16x16 xc:'rgba(100,50,25,0.50196)'
+heif-enc -q 95 -p chroma=444 --premultiplied-alpha -o premultiplied.heic premultiplied.png >/dev/null
 
 # 10-bit, lossless: samples 13005, 33240 and 65088 of 65535 are 10-bit 203,
 # 519 and 1016, which round to 8-bit 51, 129 and 253 (dropping the low two
 # bits would give 50, 129 and 254).
 png PNG48:deep.png -depth 16 -size 16x16 xc:'#32CD81D8FE40'
-avifenc -s 8 --lossless -d 10 deep.png deep.avif >/dev/null
+avifenc -s 8 --lossless -d 10 deep.png deep.avif >/dev/null 2>&1
 
 # The landscape source as a camera stores a portrait shot: EXIF orientation
 # 6 (turn clockwise to view). The block ends with its one directory (no
@@ -68,12 +72,12 @@ heif-enc -q 90 -p chroma=444 -o clockwise.heic clockwise.jpg >/dev/null
 # AVIF's own rotation (a quarter anticlockwise) and mirror (left to right).
 avifenc -s 8 --min 4 --max 12 -y 444 --irot 1 landscape.png irot.avif >/dev/null
 avifenc -s 8 --min 4 --max 12 -y 444 --imir 1 landscape.png imir.avif >/dev/null
-webpmux -set exif exif-clockwise.bin landscape-lossless.webp -o clockwise.webp >/dev/null
+webpmux -set exif exif-clockwise.bin landscape-lossless.webp -o clockwise.webp >/dev/null 2>&1
 
 # Animations: a red first frame, then a blue one.
 png PNG24:red.png -size 24x16 xc:'rgb(220,30,30)'
 png PNG24:blue.png -size 24x16 xc:'rgb(30,30,220)'
-img2webp -lossless red.png -d 100 blue.png -o animated.webp >/dev/null
+img2webp -lossless red.png -d 100 blue.png -o animated.webp >/dev/null 2>&1
 avifenc -s 8 --min 0 --max 4 -y 444 red.png blue.png sequence.avif >/dev/null
 
 rm -rf "$out"

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "images/decode_image_memory.h"
+#include "images/decode_test_util.h"
 #include "images/heif_decoder.h"
 #include "images/image_expectations.h"
 #include "images/image_orientation.h"
@@ -143,6 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ColourCase{"alpha.avif", 56, 8, kOpaqueHalf, 3},
                     ColourCase{"alpha.heic", 8, 8, kHalfOverBlack, 4},
                     ColourCase{"alpha.heic", 56, 8, kOpaqueHalf, 4},
+                    ColourCase{"premultiplied.heic", 8, 8, kHalfOverBlack, 4},
                     ColourCase{"deep.avif", 8, 8, Rgb{51, 129, 253}, 0},
                     ColourCase{"animated.webp", 12, 8, Rgb{220, 30, 30}, 0},
                     ColourCase{"sequence.avif", 12, 8, Rgb{220, 30, 30}, 4}));
@@ -158,6 +160,33 @@ TEST(PhonePictures, TruncatedFilesAreRefused) {
             EXPECT_EQ(decodeImageMemory(data, keep), nullptr) << name << " cut to " << keep;
         }
     }
+}
+
+// A header that declares more pixels than the saver holds (20000 x 20000)
+// is refused before anything is decoded or allocated for it.
+TEST(PhonePictures, HugeDeclaredSizesAreRefused) {
+    auto setBE32 = [](std::string& bytes, std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = char(value >> (24 - 8 * i));
+    };
+    auto setLE24 = [](std::string& bytes, std::size_t at, std::uint32_t value) {
+        for (int i = 0; i < 3; ++i) bytes[at + i] = char(value >> (8 * i));
+    };
+    for (const char* name : {"landscape.heic", "landscape.avif"}) {
+        std::string bytes = fixtureBytes(name);
+        // The image spatial extents property: box header, version and flags,
+        // then width and height.
+        const std::size_t ispe = bytes.find("ispe");
+        ASSERT_NE(ispe, std::string::npos) << name;
+        setBE32(bytes, ispe + 8, 20000);
+        setBE32(bytes, ispe + 12, 20000);
+        EXPECT_EQ(decode(bytes), nullptr) << name;
+    }
+    // An extended WebP's canvas, stored as size minus one.
+    std::string webp = fixtureBytes("clockwise.webp");
+    ASSERT_EQ(webp.compare(12, 4, "VP8X"), 0);
+    setLE24(webp, 24, 19999);
+    setLE24(webp, 27, 19999);
+    EXPECT_EQ(decode(webp), nullptr);
 }
 
 TEST(PhonePictures, ContentDecidesNotTheName) {
