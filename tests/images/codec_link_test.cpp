@@ -2,9 +2,11 @@
 // call, in the Windows build (static archives) as well as natively.
 
 #include <gif_lib.h>
+#include <libheif/heif.h>
 #include <png.h>
 #include <tiffio.h>
 #include <turbojpeg.h>
+#include <webp/decode.h>
 #include <zlib.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +18,18 @@ TEST(CodecLinkTest, LibTiffReportsItsVersion) {
     const char* version = TIFFGetVersion();
     ASSERT_NE(version, nullptr);
     EXPECT_NE(std::string(version).find("LIBTIFF"), std::string::npos) << version;
+}
+
+// Without plugin loading the HEVC and AV1 decoders must be built in.
+TEST(CodecLinkTest, LibheifDecodesHevcAndAv1) {
+    ASSERT_EQ(heif_init(nullptr).code, heif_error_Ok);
+    EXPECT_TRUE(heif_have_decoder_for_format(heif_compression_HEVC));
+    EXPECT_TRUE(heif_have_decoder_for_format(heif_compression_AV1));
+    heif_deinit();
+}
+
+TEST(CodecLinkTest, LibwebpReportsItsVersion) {
+    EXPECT_GE(WebPGetDecoderVersion(), 0x010200);
 }
 
 TEST(CodecLinkTest, TurboJpegCreatesADecompressor) {
