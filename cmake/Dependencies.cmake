@@ -28,8 +28,14 @@ else()
   find_library(GLIMMORA_OPENGL_LIBRARY OpenGL REQUIRED)
   find_library(GLIMMORA_EGL_LIBRARY EGL REQUIRED)
   find_library(GLIMMORA_GLU_LIBRARY GLU REQUIRED)
+  # EGL draws into X11 windows too; RandR gives their monitors' rates.
+  find_library(GLIMMORA_X11_LIBRARY X11 REQUIRED)
+  find_library(GLIMMORA_XRANDR_LIBRARY Xrandr REQUIRED)
+  find_path(GLIMMORA_XRANDR_INCLUDE_DIR X11/extensions/Xrandr.h REQUIRED)
+  target_include_directories(glimmora_gl INTERFACE ${GLIMMORA_XRANDR_INCLUDE_DIR})
   target_link_libraries(glimmora_gl INTERFACE
-    ${GLIMMORA_GLU_LIBRARY} ${GLIMMORA_OPENGL_LIBRARY} ${GLIMMORA_EGL_LIBRARY})
+    ${GLIMMORA_GLU_LIBRARY} ${GLIMMORA_OPENGL_LIBRARY} ${GLIMMORA_EGL_LIBRARY}
+    ${GLIMMORA_XRANDR_LIBRARY} ${GLIMMORA_X11_LIBRARY})
 endif()
 
 if(GLIMMORA_BUILD_TESTS)

@@ -31,6 +31,8 @@ PACKAGES=(
   xdotool imagemagick
   # native OpenGL through EGL on Mesa
   libegl-dev libegl-mesa0 libgl1-mesa-dri libglu1-mesa-dev libglx-mesa0
+  # the Linux program: X11 windows, monitor rates, its settings file checked
+  libx11-dev libxrandr-dev libxml2-utils
   # native codecs
   libtiff-dev libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev libgif-dev
   libstb-dev zlib1g-dev

@@ -108,6 +108,12 @@ Display::~Display() {
 
 int Display::textureSize() const { return pool_ ? pool_->width() : 0; }
 
+void Display::resize(int width, int height) {
+    if (!context_ || width < 1 || height < 1) return;
+    context_->makeCurrent();
+    glViewport(0, 0, width, height);
+}
+
 void Display::requestLoaderStop() {
     stopping_ = true;
     if (loader_) loader_->requestStop();

@@ -67,6 +67,11 @@ public:
     // loop, on the thread that constructed the Display.
     void renderFrame();
 
+    // Follows a new size of the window (a Linux window may be resized under
+    // the saver): the viewport, and with it each slide's aspect, from the
+    // next frame on. Sizes below one pixel are ignored.
+    void resize(int width, int height);
+
     // Asks the loader thread to end, without waiting. Safe to call more than
     // once; the Display renders nothing new afterwards.
     void requestLoaderStop();

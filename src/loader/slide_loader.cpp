@@ -14,10 +14,12 @@
 namespace {
 
 // The loader draws nothing: its context needs the window's device context
-// on Windows and only a token drawable under EGL.
+// on Windows and only a token drawable under EGL, a pbuffer on the window's
+// connection (an EGL window surface serves one context only).
 GLTarget loaderTarget(GLTarget target) {
     target.width = 1;
     target.height = 1;
+    target.nativeWindow = 0;
     return target;
 }
 

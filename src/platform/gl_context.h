@@ -2,11 +2,15 @@
 #include <memory>
 
 // Where a context draws. On Windows a window's device context whose pixel
-// format is already set; under EGL a pbuffer of the given size.
+// format is already set; under EGL an X11 window, or a pbuffer of the given
+// size (on the X connection when one is given, else on no window system).
 struct GLTarget {
     void* deviceContext = nullptr;  // HDC, Windows only
     int width = 1;                  // pbuffer size, EGL only
     int height = 1;
+    void* nativeDisplay = nullptr;  // X connection (Display*), EGL only
+    unsigned long nativeWindow = 0; // X11 window to draw into; 0 for a pbuffer
+    unsigned long visualId = 0;     // that window's visual, to match its config
 };
 
 // One OpenGL 1.1 (compatibility) rendering context. A context created with
@@ -36,6 +40,12 @@ private:
 
 // The platform's name for making a context current, for failure lines.
 extern const char* const kMakeCurrentOperation;
+
+#ifndef _WIN32
+// Leaves the calling thread without a context on an X connection; call it
+// once every context on it is gone, before the connection closes.
+void releaseGLOnConnection(void* nativeDisplay);
+#endif
 
 #ifdef _WIN32
 // Gives a window's device context (HDC) the first double-buffered RGBA

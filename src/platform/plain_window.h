@@ -1,5 +1,9 @@
 #pragma once
 
+#ifndef _WIN32
+#include "platform/native_window.h"
+#endif
+
 // A window for a Display outside the saver shell (tests, benchmarks): on
 // Windows a visible popup window at the screen's corner with no pixel
 // format yet; natively an offscreen EGL drawable of the given size. Its
@@ -13,7 +17,7 @@ public:
     PlainWindow(const PlainWindow&) = delete;
     PlainWindow& operator=(const PlainWindow&) = delete;
 
-    // HWND on Windows, this object natively; null if creation failed.
+    // HWND on Windows, a NativeWindow natively; null if creation failed.
     void* handle() const { return handle_; }
     int width() const { return width_; }
     int height() const { return height_; }
@@ -24,4 +28,7 @@ private:
     int height_;
     int refreshHz_;
     void* handle_ = nullptr;
+#ifndef _WIN32
+    NativeWindow native_;  // what handle_ points to: an offscreen size
+#endif
 };

@@ -17,8 +17,9 @@ struct PixelFormatDescription {
 
 // The drawing surface of a saver window: its device context (released with
 // this object), its pixel formats, its client size and its monitor's
-// refresh rate. Natively the window is a PlainWindow and the surface an
-// offscreen EGL drawable with no formats to choose from.
+// refresh rate. Natively the window is a NativeWindow: an X11 window (its
+// size, visual and monitor rate read once, here) or an offscreen EGL
+// drawable, with no formats to choose from in either case.
 class WindowSurface {
 public:
     explicit WindowSurface(void* window);
@@ -50,4 +51,5 @@ private:
     int width_ = 0;
     int height_ = 0;
     bool valid_ = false;
+    int refreshHz_ = 0;  // an X11 window's monitor, read at construction
 };

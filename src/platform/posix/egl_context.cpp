@@ -5,24 +5,82 @@
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 
-#include <mutex>
+#include <vector>
+
+// EGL rather than GLX on X11: the offscreen contexts of the tests already
+// use EGL, so one binding serves windows, the loader's pbuffers and the
+// surfaceless contexts alike, and its contexts share names as WGL's do.
 
 namespace {
 
+PFNEGLGETPLATFORMDISPLAYEXTPROC platformDisplayEntry() {
+    static const auto entry = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+        eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    return entry;
+}
+
 // Mesa's surfaceless platform needs no window system; one display serves
-// every context of the process and stays initialised until exit.
-EGLDisplay sharedDisplay() {
+// every offscreen context of the process and stays initialised until exit.
+EGLDisplay surfacelessDisplay() {
     static EGLDisplay display = [] {
         EGLDisplay d = EGL_NO_DISPLAY;
-        auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-            eglGetProcAddress("eglGetPlatformDisplayEXT"));
-        if (getPlatformDisplay)
+        if (auto getPlatformDisplay = platformDisplayEntry())
             d = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
         if (d == EGL_NO_DISPLAY) d = eglGetDisplay(EGL_DEFAULT_DISPLAY);
         if (d != EGL_NO_DISPLAY && !eglInitialize(d, nullptr, nullptr)) d = EGL_NO_DISPLAY;
         return d;
     }();
     return display;
+}
+
+// The EGL display of an X connection. EGL hands out one per connection, and
+// initialising it again is harmless, so every context on the connection
+// shares one display (as sharing requires).
+EGLDisplay connectionDisplay(void* nativeDisplay) {
+    auto getPlatformDisplay = platformDisplayEntry();
+    if (!getPlatformDisplay) return EGL_NO_DISPLAY;
+    EGLDisplay d = getPlatformDisplay(EGL_PLATFORM_X11_KHR, nativeDisplay, nullptr);
+    if (d != EGL_NO_DISPLAY && !eglInitialize(d, nullptr, nullptr)) d = EGL_NO_DISPLAY;
+    return d;
+}
+
+EGLDisplay displayFor(const GLTarget& target) {
+    return target.nativeDisplay ? connectionDisplay(target.nativeDisplay) : surfacelessDisplay();
+}
+
+// A window's config must render to the window's own visual; with none of
+// that visual, the first window config is tried (the platform may still
+// convert). No alpha or depth is asked for: the slideshow blends with the
+// source's alpha only and draws without depth testing, and a depth-24
+// window's configs have no alpha.
+EGLConfig windowConfig(EGLDisplay display, unsigned long visualId) {
+    const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE,
+                                 EGL_OPENGL_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
+                                 EGL_BLUE_SIZE, 8, EGL_NONE};
+    EGLint count = 0;
+    if (!eglChooseConfig(display, attributes, nullptr, 0, &count) || count < 1) return nullptr;
+    std::vector<EGLConfig> configs(static_cast<std::size_t>(count));
+    if (!eglChooseConfig(display, attributes, configs.data(), count, &count) || count < 1)
+        return nullptr;
+    configs.resize(static_cast<std::size_t>(count));
+    for (EGLConfig config : configs) {
+        EGLint visual = 0;
+        if (eglGetConfigAttrib(display, config, EGL_NATIVE_VISUAL_ID, &visual) &&
+            static_cast<unsigned long>(visual) == visualId)
+            return config;
+    }
+    return configs.front();
+}
+
+EGLConfig pbufferConfig(EGLDisplay display) {
+    const EGLint attributes[] = {
+        EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+        EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
+        EGL_DEPTH_SIZE, 16, EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint count = 0;
+    if (!eglChooseConfig(display, attributes, &config, 1, &count) || count < 1) return nullptr;
+    return config;
 }
 
 }  // namespace
@@ -46,24 +104,29 @@ GLContext::GLContext(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 GLContext::~GLContext() = default;
 
 std::unique_ptr<GLContext> GLContext::create(const GLTarget& target, const GLContext* shareWith) {
-    EGLDisplay display = sharedDisplay();
+    EGLDisplay display = displayFor(target);
     if (display == EGL_NO_DISPLAY) return nullptr;
     if (!eglBindAPI(EGL_OPENGL_API)) return nullptr;
-
-    const EGLint configAttributes[] = {
-        EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-        EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
-        EGL_DEPTH_SIZE, 16, EGL_NONE};
-    EGLConfig config = nullptr;
-    EGLint count = 0;
-    if (!eglChooseConfig(display, configAttributes, &config, 1, &count) || count < 1)
+    // Names are shared only within one EGL display.
+    if (shareWith && shareWith->impl_->display != display) {
+        reportSystemFailure("eglCreateContext");
         return nullptr;
+    }
+
+    const bool onWindow = target.nativeDisplay && target.nativeWindow;
+    EGLConfig config = onWindow ? windowConfig(display, target.visualId) : pbufferConfig(display);
+    if (!config) return nullptr;
 
     auto impl = std::make_unique<Impl>();
     impl->display = display;
-    const EGLint surfaceAttributes[] = {EGL_WIDTH, target.width, EGL_HEIGHT, target.height,
-                                        EGL_NONE};
-    impl->surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
+    if (onWindow) {
+        impl->surface = eglCreateWindowSurface(
+            display, config, static_cast<EGLNativeWindowType>(target.nativeWindow), nullptr);
+    } else {
+        const EGLint surfaceAttributes[] = {EGL_WIDTH, target.width, EGL_HEIGHT, target.height,
+                                            EGL_NONE};
+        impl->surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
+    }
     if (impl->surface == EGL_NO_SURFACE) return nullptr;
 
     const EGLContext share = shareWith ? shareWith->impl_->context : EGL_NO_CONTEXT;
@@ -84,7 +147,8 @@ bool GLContext::makeCurrent() {
 }
 
 void GLContext::releaseCurrent() {
-    EGLDisplay display = sharedDisplay();
+    // Whichever display the thread's context belongs to.
+    EGLDisplay display = eglGetCurrentDisplay();
     if (display != EGL_NO_DISPLAY)
         eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     // Each thread keeps EGL state of its own; let it go with the context.
@@ -93,10 +157,24 @@ void GLContext::releaseCurrent() {
 
 void GLContext::swapBuffers() { eglSwapBuffers(impl_->display, impl_->surface); }
 
+void releaseGLOnConnection(void* nativeDisplay) {
+    if (!nativeDisplay) return;
+    auto getPlatformDisplay = platformDisplayEntry();
+    if (!getPlatformDisplay) return;
+    EGLDisplay d = getPlatformDisplay(EGL_PLATFORM_X11_KHR, nativeDisplay, nullptr);
+    if (d == EGL_NO_DISPLAY) return;
+    if (eglGetCurrentDisplay() == d)
+        eglMakeCurrent(d, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    // EGL's display of the connection is not terminated: that unloads the
+    // driver, whose remaining allocations would then be reported as leaks
+    // nobody can name. Nothing calls into it after this.
+    eglReleaseThread();
+}
+
 GLOffscreenTarget::GLOffscreenTarget(int width, int height) {
     target_.width = width;
     target_.height = height;
-    valid_ = sharedDisplay() != EGL_NO_DISPLAY;
+    valid_ = surfacelessDisplay() != EGL_NO_DISPLAY;
 }
 
 GLOffscreenTarget::~GLOffscreenTarget() = default;

@@ -1,0 +1,148 @@
+#include "linux/launch_options.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <iterator>
+
+namespace {
+
+constexpr const char* kSettingNames[] = {"dir", "seconds", "seconds-sigma", "fade", "texture"};
+
+// "-name" and "--name" are the same option; "--name=value" carries its value.
+struct Spelling {
+    std::string name;
+    std::optional<std::string> value;
+};
+
+std::optional<Spelling> optionSpelling(const std::string& argument) {
+    if (argument.size() < 2 || argument[0] != '-') return std::nullopt;
+    std::string body = argument.substr(argument[1] == '-' ? 2 : 1);
+    if (body.empty()) return std::nullopt;
+    Spelling spelling;
+    const auto equals = body.find('=');
+    if (equals != std::string::npos) {
+        spelling.value = body.substr(equals + 1);
+        body.resize(equals);
+    }
+    spelling.name = body;
+    return spelling;
+}
+
+}  // namespace
+
+bool isSettingName(const std::string& name) {
+    for (const char* known : kSettingNames)
+        if (name == known) return true;
+    return false;
+}
+
+std::optional<unsigned long> parseWindowId(const std::string& text) {
+    std::string digits = text;
+    int base = 10;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits = digits.substr(2);
+        base = 16;
+    }
+    if (digits.empty()) return std::nullopt;
+    for (char c : digits) {
+        const bool digit = base == 16 ? std::isxdigit(static_cast<unsigned char>(c)) != 0
+                                      : (c >= '0' && c <= '9');
+        if (!digit) return std::nullopt;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long id = std::strtoull(digits.c_str(), &end, base);
+    if (errno != 0 || *end != '\0' || id == 0 || id > 0xFFFFFFFFull) return std::nullopt;
+    return static_cast<unsigned long>(id);
+}
+
+LaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments,
+                                 const char* saverWindow) {
+    LaunchOptions options;
+    bool root = false;
+    bool ownWindow = false;
+    std::optional<unsigned long> givenWindow;
+    auto fail = [&options](std::string what) {
+        if (!options.error) options.error = std::move(what);
+    };
+
+    for (std::size_t i = 0; i < arguments.size() && !options.error; ++i) {
+        const std::string& argument = arguments[i];
+        const auto spelling = optionSpelling(argument);
+        if (!spelling) {
+            fail("unexpected argument \"" + argument + "\"");
+            break;
+        }
+        const std::string& name = spelling->name;
+        // The value of an option that takes one: after '=' or the next argument.
+        auto takeValue = [&]() -> std::optional<std::string> {
+            if (spelling->value) return spelling->value;
+            if (i + 1 >= arguments.size()) {
+                fail("option \"" + argument + "\" needs a value");
+                return std::nullopt;
+            }
+            return arguments[++i];
+        };
+        auto noValue = [&]() {
+            if (spelling->value) fail("option \"-" + name + "\" takes no value");
+        };
+
+        if (name == "root") {
+            noValue();
+            root = true;
+        } else if (name == "window") {
+            noValue();
+            ownWindow = true;
+        } else if (name == "window-id") {
+            if (const auto text = takeValue()) {
+                givenWindow = parseWindowId(*text);
+                if (!givenWindow) fail("\"" + *text + "\" is no window id");
+            }
+        } else if (name == "h" || name == "help") {
+            noValue();
+            options.showHelp = true;
+        } else if (name == "show-settings") {
+            noValue();
+            options.showSettings = true;
+        } else if (isSettingName(name)) {
+            if (const auto value = takeValue()) options.settings.push_back({name, *value});
+        } else {
+            fail("unknown option \"" + argument + "\"");
+        }
+    }
+
+    if (givenWindow) {
+        options.target = DrawTarget::GivenWindow;
+        options.windowId = *givenWindow;
+    } else if (ownWindow) {
+        options.target = DrawTarget::OwnWindow;
+    } else if (const auto fromSaver =
+                   saverWindow && *saverWindow ? parseWindowId(saverWindow) : std::nullopt) {
+        // XScreenSaver names its window here; drawing on the real root
+        // would go unseen behind it.
+        options.target = DrawTarget::GivenWindow;
+        options.windowId = *fromSaver;
+    } else if (root) {
+        options.target = DrawTarget::Root;
+    }
+    return options;
+}
+
+const char* usageText() {
+    return "usage: glimmora [-root | -window | -window-id ID] [options]\n"
+           "  -root              draw on the root window\n"
+           "  -window            draw in a window of its own (the default)\n"
+           "  -window-id ID      draw into window ID (decimal or 0x hexadecimal)\n"
+           "  --dir PATH         a picture folder, with its subfolders (repeatable)\n"
+           "  --seconds N        mean seconds each picture stays (default 17)\n"
+           "  --seconds-sigma N  their standard deviation (default 1)\n"
+           "  --fade N           mean seconds of the cross-fade (default 3)\n"
+           "  --texture N        largest texture edge: 2048, 1024, 512, 256, or 0 for\n"
+           "                     the driver's maximum (the default)\n"
+           "  --show-settings    print the settings in effect and end\n"
+           "  --help             print this text and end\n"
+           "Options may be written with one dash (-seconds 10) or as --name=VALUE.\n"
+           "The same names set the defaults in ~/.config/glimmora/glimmora.conf, one\n"
+           "\"name = value\" a line. XSCREENSAVER_WINDOW names the window to draw into.\n";
+}

@@ -1,0 +1,65 @@
+// The Linux program: an XScreenSaver hack, and a slideshow in a window of
+// its own for anyone.
+#include "linux/launch_options.h"
+#include "linux/option_settings.h"
+#include "linux/saver_window.h"
+#include "linux/settings_file.h"
+#include "linux/slideshow.h"
+#include "linux/stop_signals.h"
+#include "linux/x11_connection.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+// XScreenSaver kills what is still there soon after its SIGTERM; the
+// program is gone well before, within a second of the signal.
+constexpr std::chrono::milliseconds kStopGrace{700};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Before any thread: every thread inherits the blocked stop signals.
+    StopSignals stop(kStopGrace);
+
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const LaunchOptions options = parseLaunchOptions(arguments, std::getenv("XSCREENSAVER_WINDOW"));
+    if (options.error) {
+        std::fprintf(stderr, "glimmora: %s\n%s", options.error->c_str(), usageText());
+        return 1;
+    }
+    if (options.showHelp) {
+        std::fputs(usageText(), stdout);
+        return 0;
+    }
+
+    const char* home = std::getenv("HOME");
+    std::vector<SettingEntry> fromFile;
+    if (const auto path = settingsFilePath(std::getenv("XDG_CONFIG_HOME"), home))
+        fromFile = readSettingsFile(*path, home);
+    applySettingEntries(fromFile, options.settings);
+    if (options.showSettings) {
+        std::fputs(describeSettings().c_str(), stdout);
+        return 0;
+    }
+
+    auto connection = X11Connection::open();
+    if (!connection) {
+        std::fprintf(stderr, "glimmora: no X display (is DISPLAY set?)\n");
+        return 1;
+    }
+    auto window = SaverWindow::open(*connection, options.target, options.windowId);
+    if (!window) {
+        std::fprintf(stderr, "glimmora: the window to draw into does not exist\n");
+        return 1;
+    }
+    const int status = runSlideshow(*window, stop);
+    window.reset();
+    connection.reset();
+    stop.finished();
+    return status;
+}

@@ -1,0 +1,81 @@
+#include "linux/slideshow.h"
+
+#include "display/display.h"
+#include "display/random.h"
+#include "images/random_image_provider.h"
+#include "linux/saver_window.h"
+#include "linux/stop_signals.h"
+#include "platform/clock.h"
+#include "platform/debug_output.h"
+#include "platform/thread_priority.h"
+#include "settings/settings.h"
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+#include <unistd.h>
+
+namespace {
+
+// Milliseconds since the process began, for the time-to-first-picture
+// line: the monotonic clock against the process's start time.
+double millisecondsSinceProcessStart() {
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    unsigned long long startTicks = 0;
+    if (std::FILE* stat = std::fopen("/proc/self/stat", "r")) {
+        // Field 22 is the start time in clock ticks after boot; field 2 (the
+        // name, in parentheses) may hold blanks, so skip past its ')'.
+        int c = 0;
+        while ((c = std::fgetc(stat)) != EOF && c != ')') {}
+        char state = 0;
+        // Fields 3 to 21 are skipped.
+        if (std::fscanf(stat, " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d "
+                              "%*d %*d %*d %llu",
+                        &state, &startTicks) != 2)
+            startTicks = 0;
+        std::fclose(stat);
+    }
+    const double ticksPerSecond = static_cast<double>(sysconf(_SC_CLK_TCK));
+    const double nowMs = now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+    return startTicks && ticksPerSecond > 0 ? nowMs - startTicks * 1000.0 / ticksPerSecond : 0.0;
+}
+
+void reportFirstPicture() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "glimmora: first picture on screen at monotonic %.3f ms, %.0f ms after start\n",
+                  now.tv_sec * 1000.0 + now.tv_nsec / 1e6, millisecondsSinceProcessStart());
+    debugOutput(line);
+}
+
+}  // namespace
+
+int runSlideshow(SaverWindow& window, StopSignals& stop) {
+    setCurrentThreadPriority(ThreadPriority::AboveNormal);
+    seedRandom(millisecondClock());
+    auto provider = std::make_unique<RandomImageProvider>(theSettings.directories);
+    auto display = std::make_unique<Display>(window.handle(), provider.get());
+
+    bool first = true;
+    while (!stop.requested()) {
+        const WindowEvents events = window.poll();
+        if (events.close) break;
+        if (events.resized) display->resize(events.width, events.height);
+        display->renderFrame();
+        if (first) {
+            first = false;
+            reportFirstPicture();
+        }
+    }
+
+    // The user sees the desktop at once; the loader winds down behind it.
+    window.hide();
+    display->requestLoaderStop();
+    display.reset();
+    provider.reset();
+    return 0;
+}
