@@ -1,0 +1,345 @@
+#!/bin/bash
+# One end-to-end case of the Linux program, on an Xvfb of its own:
+#   glimmora_e2e.sh CASE GLIMMORA TEST_WINDOW WORK SOURCE_DIR BUILD_DIR CMAKE
+# The pictures are generated here (ImageMagick); the screenshots of the
+# case stay in WORK/CASE/shots/. It ends only the processes it started and
+# its own X server, and prints GoogleTest-style lines for its result.
+set -uo pipefail
+
+case_name="$1" glimmora="$2" test_window="$3" work="$4/$1" source_dir="$5" build_dir="$6"
+cmake_command="$7"
+
+rm -rf "$work"
+mkdir -p "$work/shots" "$work/home"
+source "$source_dir/scripts/private-xvfb.sh"
+
+# The saver's environment is the test's: no user settings, no saver window.
+export HOME="$work/home"
+unset XDG_CONFIG_HOME XSCREENSAVER_WINDOW
+export GLIMMORA_DEBUG_OUTPUT=1
+
+glimmora_pid=""
+window_pid=""
+run=0
+
+cleanup() {
+    [ -n "$glimmora_pid" ] && kill -KILL "$glimmora_pid" 2>/dev/null && wait "$glimmora_pid" 2>/dev/null
+    if [ -n "$window_pid" ]; then
+        kill "$window_pid" 2>/dev/null
+        wait "$window_pid" 2>/dev/null
+    fi
+    stop_private_xvfb
+}
+trap cleanup EXIT
+
+echo "[ RUN      ] LinuxEndToEnd.$case_name"
+fail() {
+    echo "$case_name: $*"
+    echo "[  FAILED  ] LinuxEndToEnd.$case_name"
+    exit 1
+}
+
+start_private_xvfb 640x480x24 "$work/xvfb.log" || fail "no Xvfb"
+
+# solid_pictures DIR COLOUR...: one 320x240 PNG per colour (red, green or
+# blue, each at full strength).
+solid_pictures() {
+    local dir="$1" colour
+    shift
+    mkdir -p "$dir"
+    for colour in "$@"; do
+        local hex
+        case "$colour" in red) hex='#ff0000' ;; green) hex='#00ff00' ;; *) hex='#0000ff' ;; esac
+        convert -size 320x240 "xc:$hex" "$dir/$colour.png" || fail "convert failed"
+    done
+}
+
+# start_glimmora ARGS...: in the background, its output in $log.
+start_glimmora() {
+    run=$((run + 1))
+    log="$work/glimmora-$run.log"
+    "$glimmora" "$@" >"$log" 2>&1 &
+    glimmora_pid=$!
+}
+
+# ended PID: true once the process has exited (a zombie counts as ended).
+ended() {
+    local state
+    state="$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null)" || return 0
+    [ -z "$state" ] || [ "$state" = Z ]
+}
+
+# wait_first_picture: until the saver says its first frame is up (a loaded
+# machine under AddressSanitizer may take long).
+wait_first_picture() {
+    local i
+    for i in $(seq 600); do
+        grep -q "first picture on screen" "$log" && return 0
+        ended "$glimmora_pid" && fail "glimmora ended before its first picture: $(tail -5 "$log")"
+        sleep 0.1
+    done
+    fail "no first picture within 60 s"
+}
+
+# finish_glimmora LIMIT_MS: waits at most LIMIT_MS for the saver to end, then
+# checks its status is 0 and its output free of sanitizer reports. Sets
+# ended_ms.
+finish_glimmora() {
+    local limit="$1" start now status=0
+    start=$(date +%s%N)
+    while ! ended "$glimmora_pid"; do
+        now=$(date +%s%N)
+        if (((now - start) / 1000000 > limit)); then
+            fail "glimmora still running ${limit} ms later"
+        fi
+        sleep 0.01
+    done
+    ended_ms=$((($(date +%s%N) - start) / 1000000))
+    wait "$glimmora_pid" || status=$?
+    glimmora_pid=""
+    check_clean
+    [ "$status" -eq 0 ] || fail "glimmora exited with status $status: $(tail -5 "$log")"
+}
+
+check_clean() {
+    if grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer)|runtime error:' "$log"; then
+        fail "sanitizer report: $(grep -m3 -E 'ERROR|runtime error' "$log")"
+    fi
+}
+
+# colour_at X Y: a screenshot of the root, kept; sets `got` to the pixel's
+# name: red, green, blue, black or other.
+shot=0
+colour_at() {
+    shot=$((shot + 1))
+    local file rgb
+    file="$work/shots/$(printf '%03d' "$shot").png"
+    got=none
+    import -display "$DISPLAY" -window root "$file" 2>/dev/null || return 0
+    rgb="$(convert "$file" -format "%[fx:int(255*p{$1,$2}.r+0.5)] %[fx:int(255*p{$1,$2}.g+0.5)] %[fx:int(255*p{$1,$2}.b+0.5)]" info: 2>/dev/null)"
+    # shellcheck disable=SC2086
+    got="$(classify $rgb)"
+}
+
+classify() {
+    local r="${1:-0}" g="${2:-0}" b="${3:-0}"
+    if ((r > 200 && g < 60 && b < 60)); then echo red
+    elif ((g > 200 && r < 60 && b < 60)); then echo green
+    elif ((b > 200 && r < 60 && g < 60)); then echo blue
+    elif ((r < 30 && g < 30 && b < 30)); then echo black
+    else echo other; fi
+}
+
+# expect_colour X Y COLOUR [TRIES]: the pixel turns COLOUR within TRIES
+# screenshots.
+expect_colour() {
+    local x="$1" y="$2" want="$3" tries="${4:-20}" i
+    for i in $(seq "$tries"); do
+        colour_at "$x" "$y"
+        [ "$got" = "$want" ] && return 0
+        sleep 0.2
+    done
+    fail "pixel $x,$y is $got, not $want (shot $shot)"
+}
+
+expect_not_colour() {
+    colour_at "$1" "$2"
+    [ "$got" != "$3" ] || fail "pixel $1,$2 is $3 (shot $shot)"
+}
+
+root_children() {
+    xwininfo -root -children | grep -oE '^ +[0-9]+ child' | grep -oE '[0-9]+' || echo 0
+}
+
+# make_window W H: the test's own window at 40,40; sets window_id.
+make_window() {
+    coproc window_client { "$test_window" make "$1" "$2"; }
+    window_pid=$window_client_PID
+    read -r -t 20 window_id <&"${window_client[0]}" || fail "test window not made"
+}
+
+resize_window() {
+    echo "resize $1 $2" >&"${window_client[1]}"
+    local answer
+    read -r -t 20 answer <&"${window_client[0]}" || fail "test window not resized"
+}
+
+pictures="$work/pictures"
+
+case "$case_name" in
+root_colours)
+    # Every picture of the folder shows on the root, hard cuts a second apart.
+    solid_pictures "$pictures" red green blue
+    before="$(root_children)"
+    start_glimmora -root --dir "$pictures" --seconds 1 --seconds-sigma 0 --fade 0
+    wait_first_picture
+    seen=""
+    for i in $(seq 60); do
+        colour_at 320 240
+        c="$got"
+        case " $seen " in *" $c "*) ;; *) seen="$seen $c" ;; esac
+        [[ " $seen " == *" red "* && " $seen " == *" green "* && " $seen " == *" blue "* ]] && break
+        sleep 0.2
+    done
+    [[ " $seen " == *" red "* && " $seen " == *" green "* && " $seen " == *" blue "* ]] ||
+        fail "colours seen on the root:$seen"
+    [ "$(root_children)" = "$before" ] || fail "glimmora made a window of its own in -root mode"
+    kill -TERM "$glimmora_pid"
+    finish_glimmora 1000
+    echo "first picture: $(grep -o '[0-9]* ms after start' "$log")"
+    ;;
+
+window_id_resize)
+    # Someone else's window (the test's, id given in decimal): drawn inside
+    # only, and followed when it grows.
+    solid_pictures "$pictures" red
+    make_window 200 150
+    start_glimmora -window-id "$((window_id))" --dir "$pictures"
+    wait_first_picture
+    expect_colour 140 115 red
+    expect_not_colour 500 400 red
+    resize_window 400 300
+    # Every quarter of the grown window, also those outside the old size.
+    expect_colour 340 115 red
+    expect_colour 140 265 red
+    expect_colour 340 265 red
+    expect_not_colour 500 400 red
+    [ "$(xwininfo -root -children | grep -c '"glimmora-e2e-window"')" -eq 1 ] ||
+        fail "windows other than the test's appeared"
+    [ "$(root_children)" -eq 1 ] || fail "glimmora made a window of its own in -window-id mode"
+    kill -TERM "$glimmora_pid"
+    finish_glimmora 1000
+    ;;
+
+stop_signals)
+    # SIGTERM and SIGINT end it within a second with status 0, during the
+    # show and while the first, large picture is still being decoded.
+    solid_pictures "$pictures" red
+    convert -size 6000x4000 gradient:red-blue "$pictures/large.jpg" || fail "convert failed"
+    for signal in TERM INT; do
+        start_glimmora -root --dir "$pictures"
+        wait_first_picture
+        kill "-$signal" "$glimmora_pid"
+        finish_glimmora 1000
+        echo "SIG$signal during the show: ended after $ended_ms ms"
+    done
+    large="$work/large-only"
+    mkdir -p "$large"
+    cp "$pictures/large.jpg" "$large/"
+    start_glimmora -root --dir "$large"
+    sleep 0.3
+    kill -TERM "$glimmora_pid"
+    finish_glimmora 1000
+    echo "SIGTERM at start: ended after $ended_ms ms"
+    ;;
+
+saver_window_env)
+    # XScreenSaver names its window in XSCREENSAVER_WINDOW: the root there
+    # works as -root does, and with -root the named window wins.
+    solid_pictures "$pictures" green
+    root_id="$(xwininfo -root | grep -oE 'Window id: 0x[0-9a-f]+' | grep -oE '0x[0-9a-f]+')"
+    XSCREENSAVER_WINDOW="$root_id" start_glimmora --dir "$pictures"
+    wait_first_picture
+    expect_colour 320 240 green
+    [ "$(root_children)" -eq 0 ] || fail "glimmora made a window of its own"
+    kill -TERM "$glimmora_pid"
+    finish_glimmora 1000
+    make_window 200 150
+    expect_colour 140 115 other
+    XSCREENSAVER_WINDOW="$window_id" start_glimmora -root --dir "$pictures"
+    wait_first_picture
+    expect_colour 140 115 green
+    expect_not_colour 500 400 green
+    kill -TERM "$glimmora_pid"
+    finish_glimmora 1000
+    ;;
+
+own_window_close)
+    # -window: its own window over the root, closed by q, Escape or the
+    # window manager's close.
+    solid_pictures "$pictures" blue
+    for how in q Escape close; do
+        start_glimmora -window --dir "$pictures"
+        wait_first_picture
+        expect_colour 320 240 blue
+        id="$(xdotool search --name '^Glimmora$' | head -1)"
+        [ -n "$id" ] || fail "no window named Glimmora"
+        geometry="$(xwininfo -id "$id" | grep -E 'Width|Height' | grep -oE '[0-9]+' | tr '\n' x)"
+        [ "$geometry" = 640x480x ] || fail "own window is ${geometry%x}, not the root's 640x480"
+        if [ "$how" = close ]; then
+            "$test_window" close "$id"
+        else
+            xdotool key --window "$id" "$how"
+        fi
+        finish_glimmora 2000
+        echo "closed by $how after $ended_ms ms"
+    done
+    ;;
+
+bad_windows)
+    # A window that does not exist, or an id that is none: status 1 at once.
+    solid_pictures "$pictures" red
+    for args in "-window-id 0x3fffff0" "-window-id 12abc" "-window-id" "--seconds"; do
+        status=0
+        # shellcheck disable=SC2086
+        timeout 60 "$glimmora" $args --dir "$pictures" >"$work/bad.log" 2>&1 || status=$?
+        log="$work/bad.log"
+        check_clean
+        [ "$status" -eq 1 ] || fail "\"$args\" gave status $status"
+    done
+    XSCREENSAVER_WINDOW=0x3fffff0 timeout 60 "$glimmora" --dir "$pictures" >"$work/bad.log" 2>&1
+    status=$?
+    [ "$status" -eq 1 ] || fail "a missing XSCREENSAVER_WINDOW gave status $status"
+    ;;
+
+installed_files)
+    # cmake --install lays out what XScreenSaver and xfce4-screensaver look
+    # for; the settings description is well formed and names only options
+    # the installed program takes.
+    prefix="$work/install"
+    "$cmake_command" --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1 ||
+        fail "cmake --install failed: $(tail -3 "$work/install.log")"
+    program="$prefix/libexec/xscreensaver/glimmora"
+    xml="$prefix/share/xscreensaver/config/glimmora.xml"
+    desktop="$prefix/share/applications/screensavers/glimmora.desktop"
+    [ -x "$program" ] || fail "no $program"
+    [ -f "$desktop" ] || fail "no $desktop"
+    xmllint --noout "$xml" || fail "$xml is not well formed"
+    [ "$(xmllint --xpath 'string(/screensaver/@gl)' "$xml")" = yes ] || fail "gl is not yes"
+    [ "$(xmllint --xpath 'string(/screensaver/@name)' "$xml")" = glimmora ] || fail "wrong name"
+    [ "$(xmllint --xpath 'count(//number[@type="slider"])' "$xml")" -ge 2 ] || fail "no sliders"
+    [ "$(xmllint --xpath 'count(//file)' "$xml")" -ge 1 ] || fail "no folder chooser"
+    grep -qx 'Categories=Screensaver;' "$desktop" || fail "desktop entry not a Screensaver"
+    exec_line="$(grep -E '^Exec=' "$desktop" | cut -d= -f2-)"
+    [ -x "${exec_line%% *}" ] || fail "desktop entry runs ${exec_line%% *}, which is not there"
+    mkdir -p "$work/folder"
+    checked=0
+    options="$(xmllint --xpath 'count(//@arg | //@arg-set | //@arg-unset)' "$xml")"
+    for ((n = 1; n <= options; n++)); do
+        arg="$(xmllint --xpath "string((//@arg | //@arg-set | //@arg-unset)[$n])" "$xml")"
+        value=7
+        [[ "$arg" == -dir* ]] && value="$work/folder"
+        [[ "$arg" == -texture* ]] && value=""
+        # shellcheck disable=SC2086
+        settings="$("$program" ${arg//%/$value} --show-settings 2>&1)" ||
+            fail "the program refuses \"$arg\": $settings"
+        case "$arg" in
+        -dir*) grep -qx "dir = $work/folder" <<<"$settings" || fail "\"$arg\" did not set the folder" ;;
+        -seconds*) grep -qx "seconds = 7" <<<"$settings" || fail "\"$arg\" did not set seconds" ;;
+        -fade*) grep -qx "fade = 7" <<<"$settings" || fail "\"$arg\" did not set the fade" ;;
+        -texture*) grep -qx "texture = ${arg#-texture }" <<<"$settings" ||
+            fail "\"$arg\" did not set the texture" ;;
+        -root) ;;
+        *) fail "unexpected option \"$arg\" in $xml" ;;
+        esac
+        checked=$((checked + 1))
+    done
+    [ "$checked" -ge 7 ] || fail "only $checked options found in $xml"
+    ;;
+
+*)
+    fail "unknown case"
+    ;;
+esac
+
+echo "[       OK ] LinuxEndToEnd.$case_name"
