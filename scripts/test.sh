@@ -1,7 +1,7 @@
 #!/bin/bash
-# Sets the machine up (idempotent), then builds and tests both builds:
+# Sets the machine up (idempotent), then builds and tests every build:
 # the native core under AddressSanitizer+UBSan and under ThreadSanitizer,
-# and the Windows build under Wine. Exits non-zero if any test fails.
+# the Linux program in release, and the Windows build under Wine. Exits non-zero if any test fails.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -64,6 +64,10 @@ run_suite() {
 run_suite native native || failed_suites=$((failed_suites + 1))
 
 run_suite native-tsan native-tsan || failed_suites=$((failed_suites + 1))
+
+# The Linux program as users build it (release), end to end on Xvfb servers
+# of its own; the native suite ran the same cases under ASan+UBSan.
+run_suite linux linux || failed_suites=$((failed_suites + 1))
 
 # One X server for all Windows tests (WGL needs GLX), unless one is given.
 # The end-to-end test starts its own, so that its full-screen saver and the
