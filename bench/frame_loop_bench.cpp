@@ -19,9 +19,7 @@
 #include "slides/slide_texture.h"
 #include "slides/texture_pool.h"
 
-#include "photograph.h"
-
-#include <turbojpeg.h>
+#include "bare_preparation.h"
 
 #include <algorithm>
 #include <chrono>
@@ -42,43 +40,6 @@ constexpr int kPhotos = 4;
 
 double milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-// Photograph-like content (smooth gradients, structure, sensor noise), a
-// different one per seed, so the decoder does realistic work.
-void writePhotograph(const std::filesystem::path& path, unsigned seed) {
-    const std::vector<unsigned char> pixels = photographPixels(
-        kWidth, kHeight, 0.0015f + 0.0004f * seed, 0.0012f + 0.0003f * seed, seed);
-    tjhandle compressor = tjInitCompress();
-    unsigned char* data = nullptr;
-    unsigned long size = 0;
-    tjCompress2(compressor, pixels.data(), kWidth, 0, kHeight, TJPF_RGB, &data, &size,
-                TJSAMP_420, 90, 0);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    tjFree(data);
-    tjDestroy(compressor);
-}
-
-// What the loader does for one picture, on a context of its own: decode,
-// resize, mipmap chain, upload, finished.
-Clock::duration barePreparation(const std::filesystem::path& path, int textureEdge) {
-    GLOffscreenTarget target(1, 1);
-    auto context = GLContext::create(target.target());
-    if (!context || !context->makeCurrent()) return {};
-    TexturePool pool(textureEdge, textureEdge);
-    // The pool's first texture costs its storage; the display's loader pays
-    // that too, so it is part of the preparation.
-    const auto start = Clock::now();
-    auto texture = std::make_unique<SlideTexture>();
-    texture->upload(loadImageFile(path.string().c_str()), pool);
-    Slide slide(std::move(texture));
-    slide.randomize(false);
-    glFinish();
-    const auto took = Clock::now() - start;
-    slide.texture.reset();
-    GLContext::releaseCurrent();
-    return took;
 }
 
 double percentile(std::vector<double> values, double p) {
@@ -104,7 +65,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder);
     std::printf("writing %d photographs of %dx%d...\n", kPhotos, kWidth, kHeight);
     for (int i = 0; i < kPhotos; ++i)
-        writePhotograph(folder / ("photo" + std::to_string(i) + ".jpg"), 1234u + i);
+        writePhotograph(folder / ("photo" + std::to_string(i) + ".jpg"), kWidth, kHeight, 1234u + i);
 
     {
         // The texture limit the display will use.

@@ -1,0 +1,145 @@
+// The Linux program's time from process start to its first picture on
+// screen, on the X server of DISPLAY (Xvfb with Mesa, say), against one
+// bare slide preparation of the same 24-megapixel JPEG in this process.
+// Target: at most 1.2x. Each figure is the median of three runs.
+//
+// Usage: linux_first_picture_bench PATH-TO-GLIMMORA
+//   e.g. xvfb-run -a -s "-screen 0 1280x720x24" \
+//        build/native-release/bench/linux_first_picture_bench build/linux/glimmora
+#include "platform/gl_context.h"
+#include "settings/settings.h"
+
+#include "bare_preparation.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+
+double monotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Starts the program on the root window of the folder and reads its
+// debugger output until it reports the first picture; returns the time from
+// just before the start, or a negative number when it never says.
+double firstPictureMs(const char* program, const std::string& folder) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return -1.0;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    std::vector<std::string> arguments = {program, "-root", "--dir", folder};
+    std::vector<char*> argv;
+    for (auto& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    setenv("GLIMMORA_DEBUG_OUTPUT", "1", 1);
+
+    const double start = monotonicMs();
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, program, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    if (spawned != 0) {
+        close(pipeFds[0]);
+        return -1.0;
+    }
+    double firstAt = -1.0;
+    std::string text;
+    char buffer[512];
+    for (;;) {
+        const ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
+        if (got <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(got));
+        const auto at = text.find("first picture on screen at monotonic ");
+        if (at != std::string::npos && text.find(" ms", at + 37) != std::string::npos) {
+            firstAt = std::strtod(text.c_str() + at + 37, nullptr);
+            break;
+        }
+    }
+    kill(child, SIGTERM);
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return firstAt < 0 ? -1.0 : firstAt - start;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || !std::getenv("DISPLAY")) {
+        std::fprintf(stderr, "usage: DISPLAY=... linux_first_picture_bench PATH-TO-GLIMMORA\n");
+        return 2;
+    }
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("glimmora_first_picture_bench_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::printf("writing a photograph of %dx%d...\n", kWidth, kHeight);
+    writePhotograph(folder / "photo.jpg", kWidth, kHeight, 1234u);
+
+    theSettings.setDefaults();
+    {
+        GLOffscreenTarget target(1, 1);
+        auto context = GLContext::create(target.target());
+        if (!context || !context->makeCurrent()) {
+            std::fprintf(stderr, "no OpenGL context\n");
+            return 1;
+        }
+        theSettings.queryMaxTextureSize();
+        GLContext::releaseCurrent();
+    }
+    const int edge = theSettings.textureLimit();
+
+    std::vector<double> bare;
+    std::vector<double> first;
+    for (int i = 0; i < 3; ++i) {
+        bare.push_back(
+            std::chrono::duration<double, std::milli>(barePreparation(folder / "photo.jpg", edge))
+                .count());
+        first.push_back(firstPictureMs(argv[1], folder.string()));
+    }
+    std::filesystem::remove_all(folder);
+    if (*std::min_element(first.begin(), first.end()) < 0) {
+        std::fprintf(stderr, "the program never reported its first picture\n");
+        return 1;
+    }
+    double load[3] = {};
+    if (std::FILE* file = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(file, "%lf %lf %lf", &load[0], &load[1], &load[2]) != 3) load[0] = -1;
+        std::fclose(file);
+    }
+    const double bareMs = median(bare);
+    const double firstMs = median(first);
+    std::printf("texture edge %d: first picture on screen %.1f ms after the start, bare "
+                "preparation %.1f ms (medians of 3): %.2fx (target 1.2x); load average %.2f "
+                "%.2f %.2f\n",
+                edge, firstMs, bareMs, firstMs / bareMs, load[0], load[1], load[2]);
+    return 0;
+}
