@@ -4,8 +4,8 @@
 // Target: at most 1.2x. Each figure is the median of three runs.
 //
 // Usage: linux_first_picture_bench PATH-TO-GLIMMORA
-//   e.g. xvfb-run -a -s "-screen 0 1280x720x24" \
-//        build/native-release/bench/linux_first_picture_bench build/linux/glimmora
+//   under xvfb-run -a -s "-screen 0 1280x720x24" for a private Xvfb, with
+//   build/linux/glimmora as the program
 #include "platform/gl_context.h"
 #include "settings/settings.h"
 

@@ -22,7 +22,7 @@ constexpr FloatOption kFloatOptions[] = {
 };
 
 std::string directoryValueName(std::size_t number) {
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "Dir%03zu", number);
     return name;
 }

@@ -3,6 +3,7 @@
 #include "display/display.h"
 #include "display/random.h"
 #include "images/random_image_provider.h"
+#include "linux/head_start_provider.h"
 #include "linux/saver_window.h"
 #include "linux/stop_signals.h"
 #include "platform/clock.h"
@@ -57,7 +58,8 @@ void reportFirstPicture() {
 int runSlideshow(SaverWindow& window, StopSignals& stop) {
     setCurrentThreadPriority(ThreadPriority::AboveNormal);
     seedRandom(millisecondClock());
-    auto provider = std::make_unique<RandomImageProvider>(theSettings.directories);
+    auto provider = std::make_unique<HeadStartProvider>(
+        std::make_unique<RandomImageProvider>(theSettings.directories));
     auto display = std::make_unique<Display>(window.handle(), provider.get());
 
     bool first = true;

@@ -1,0 +1,27 @@
+#pragma once
+#include <future>
+#include <memory>
+#include <mutex>
+
+#include "images/image_provider.h"
+#include "images/random_image_provider.h"
+
+// The shared provider with its first picture decoded from the start: the
+// decode of a large photograph then runs while the display sets up its
+// EGL context and loader, instead of after them, and the first picture is
+// up sooner. Every later picture comes straight from the provider.
+class HeadStartProvider : public ImageProvider {
+public:
+    explicit HeadStartProvider(std::unique_ptr<RandomImageProvider> provider);
+    // Waits for the early decode if nobody took it.
+    ~HeadStartProvider();
+    HeadStartProvider(const HeadStartProvider&) = delete;
+    HeadStartProvider& operator=(const HeadStartProvider&) = delete;
+
+    std::unique_ptr<RGBImage> nextImage() override;
+
+private:
+    const std::unique_ptr<RandomImageProvider> provider_;
+    std::mutex mutex_;
+    std::future<std::unique_ptr<RGBImage>> first_;  // guarded by mutex_; taken once
+};

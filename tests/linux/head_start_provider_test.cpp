@@ -1,0 +1,57 @@
+#include "linux/head_start_provider.h"
+
+#include "support/settings_guard.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace {
+
+// Pictures one pixel high whose width is their file's name.
+RandomImageProvider::Decoder widthFromName(std::atomic<int>& decodes) {
+    return [&decodes](const std::string& path) {
+        ++decodes;
+        const int width = std::stoi(std::filesystem::path(path).filename().string());
+        auto picture = makeRGBImage(width, 1);
+        if (picture) std::fill(picture->pixels, picture->pixels + 3 * width, 0);
+        return picture;
+    };
+}
+
+}  // namespace
+
+TEST(HeadStartProvider, TheEarlyPictureIsThePassesFirstAndNoneIsLostOrRepeated) {
+    SettingsGuard guard;
+    TempDir dir;
+    for (int width = 1; width <= 5; ++width)
+        writeFile((dir.path() / std::to_string(width)).string(), "x");
+    std::atomic<int> decodes{0};
+    HeadStartProvider provider(std::make_unique<RandomImageProvider>(
+        std::vector<std::string>{dir.path().string()}, widthFromName(decodes)));
+    std::set<int> widths;
+    for (int i = 0; i < 5; ++i) {
+        auto picture = provider.nextImage();
+        ASSERT_NE(picture, nullptr);
+        widths.insert(picture->width);
+    }
+    // One shuffled pass: every file once, the early one included.
+    EXPECT_EQ(widths, (std::set<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(decodes.load(), 5);
+}
+
+TEST(HeadStartProvider, GoesWithItsEarlyPictureUntaken) {
+    TempDir dir;
+    writeFile((dir.path() / "7").string(), "x");
+    std::atomic<int> decodes{0};
+    {
+        HeadStartProvider provider(std::make_unique<RandomImageProvider>(
+            std::vector<std::string>{dir.path().string()}, widthFromName(decodes)));
+    }
+    // The decode had ended before the provider went (its picture freed).
+    EXPECT_EQ(decodes.load(), 1);
+}
