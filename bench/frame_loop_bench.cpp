@@ -96,13 +96,14 @@ int main(int argc, char** argv) {
         RandomImageProvider provider({firstFolder.string()});
         const auto start = Clock::now();
         Display display(window.handle(), &provider);
-        display.renderFrame();
+        // Black frames until the picture is there.
+        while (!display.current()) display.renderFrame();
         firstMs = milliseconds(Clock::now() - start);
     }
 
     RandomImageProvider provider({folder.string()});
     Display display(window.handle(), &provider);
-    display.renderFrame();
+    while (!display.current()) display.renderFrame();
     std::vector<double> slideWorkMs;
     int waited = 0, held = 0, frames = 0, seen = 0;
     const Slide* shown = display.current();
@@ -112,7 +113,7 @@ int main(int argc, char** argv) {
         ++frames;
         const FrameCost& cost = display.lastFrameCost();
         slideWorkMs.push_back(std::chrono::duration<double, std::milli>(cost.slideWork).count());
-        waited += cost.waitedForLoader ? 1 : 0;
+        waited += cost.withoutSlide ? 1 : 0;
         held += cost.heldForSuccessor ? 1 : 0;
         if (display.current() != shown) {
             shown = display.current();
@@ -128,7 +129,7 @@ int main(int argc, char** argv) {
     std::printf("slide work per frame: p50 %.4f ms, p99 %.4f ms, max %.4f ms\n",
                 percentile(slideWorkMs, 0.5), percentile(slideWorkMs, 0.99),
                 percentile(slideWorkMs, 1.0));
-    std::printf("frames after the first that waited for the loader: %d blocked, %d held\n",
+    std::printf("frames after the first that waited for the loader: %d black, %d held\n",
                 waited, held);
     std::printf("first picture %.1f ms, bare preparation %.1f ms (median of 3): %.2fx\n", firstMs,
                 bareMs, firstMs / bareMs);

@@ -4,11 +4,13 @@
 #include "display/pixel_format_choice.h"
 #include "display/random.h"
 #include "display/single_precision.h"
+#include "loader/left_behind.h"
 #include "loader/slide_loader.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
+#include "platform/system_error.h"
 #include "platform/window_surface.h"
 #include "settings/settings.h"
 #include "slides/slide.h"
@@ -92,14 +94,29 @@ Display::~Display() {
     current_.reset();
     incoming_.reset();
     if (loader_) {
-        loader_->stop(hooks_.loaderStopBound);
-        // Waits on past the bound if it must: the thread may still be in the
-        // provider or an upload, and the pool, its context and the provider
-        // must outlive it.
-        loader_.reset();
+        requestLoaderStop();
+        const auto left = *stopDeadline_ - std::chrono::steady_clock::now();
+        loader_->waitUntilEndedOrLeavable(
+            std::max(std::chrono::duration_cast<std::chrono::milliseconds>(left),
+                     std::chrono::milliseconds(0)));
+        if (loader_->ended()) {
+            loader_->stop(std::chrono::milliseconds(0));
+            loader_.reset();
+        } else {
+            // Still inside the provider, or stuck past the bound: the thread
+            // is left alone, and what it may still reach (the loader with its
+            // queue and context, the pool, the window's surface) is kept for
+            // good instead of being freed under it.
+            reportSystemTimeout("thread stop");
+            left_behind::keep(std::move(loader_),
+                              {std::shared_ptr<void>(std::move(pool_)),
+                               std::shared_ptr<void>(std::move(surface_))});
+        }
     }
-    // The pool deletes its names in a context of their sharing group.
-    if (pool_ && context_) context_->makeCurrent();
+    // The pool deletes its names in a context of their sharing group; when
+    // the window is gone already and the context cannot be made current,
+    // in none (deleting the context frees them).
+    if (pool_ && !(context_ && context_->makeCurrent())) GLContext::releaseCurrent();
     pool_.reset();
     surface_.reset();
     GLContext::releaseCurrent();
@@ -116,11 +133,16 @@ void Display::resize(int width, int height) {
 
 void Display::requestLoaderStop() {
     stopping_ = true;
+    if (!stopDeadline_) stopDeadline_ = std::chrono::steady_clock::now() + hooks_.loaderStopBound;
     if (loader_) loader_->requestStop();
 }
 
 bool Display::waitForLoader(std::chrono::milliseconds bound) {
     return !loader_ || loader_->waitForThread(bound);
+}
+
+void Display::pauseLoader(bool paused) {
+    if (loader_) loader_->setPaused(paused);
 }
 
 std::uint32_t Display::readClock() {
@@ -149,15 +171,28 @@ void Display::drawNewFadeLength() {
         theSettings.secondsPerImage.store(twice, std::memory_order_relaxed);
 }
 
-double Display::frameTime() {
-    if (!current_) {
-        drawNewFadeLength();
-        cost_.waitedForLoader = true;
-        current_ = loader_->takeSlide(true);
-        // The clock is read after the wait, so waiting is not motion.
-        lastTickMs_ = readClock();
-        return framePeriod_;
+bool Display::takeFirstSlide() {
+    if (!loader_ || loaderGone_) return false;
+    // Read before the take: once the thread has ended, every slide it
+    // queued is counted already, so an empty take then means none will come.
+    const bool ended = loader_->ended();
+    {
+        Stopwatch watch(cost_.slideWork);
+        current_ = loader_->takeSlide(false);
     }
+    if (!current_) {
+        // A loader that ended (no context of its own, typically) is asked no
+        // more: the display stays black.
+        loaderGone_ = ended;
+        return false;
+    }
+    drawNewFadeLength();
+    // Waiting for the slide is not motion: time starts now.
+    lastTickMs_ = readClock();
+    return true;
+}
+
+double Display::frameTime() {
     const std::uint32_t now = readClock();
     const std::uint32_t elapsed = now - lastTickMs_;
     lastTickMs_ = now;
@@ -211,20 +246,46 @@ void Display::handOver() {
     Stopwatch watch(cost_.slideWork);
     auto next = loader_->takeSlide(false);
     if (!next) return;
-    current_ = std::move(incoming_);
-    incoming_ = std::move(next);
+    if (incoming_) {
+        current_ = std::move(incoming_);
+        incoming_ = std::move(next);
+    } else {
+        // Forced early (an OpenGL error) before a successor had faded in:
+        // the slide just delivered follows at once, so the display is never
+        // left without one.
+        current_ = std::move(next);
+    }
     drawNewFadeLength();
 }
 
+void Display::showBlack() {
+    cost_.withoutSlide = true;
+    glClear(GL_COLOR_BUFFER_BIT);
+    drainGLErrors();
+    if (hooks_.beforeSwap) hooks_.beforeSwap();
+    context_->swapBuffers();
+}
+
 void Display::renderFrame() {
+    cost_ = FrameCost{};
     if (!context_ || !loader_ || stopping_) {
         // Nothing to draw, but the loop must not spin.
         wait(pacer_.afterSwap(readClock()));
         return;
     }
     context_->makeCurrent();
-    cost_ = FrameCost{};
-    const double dt = frameTime();
+    double dt = 0.0;
+    if (current_) {
+        dt = frameTime();
+    } else if (takeFirstSlide()) {
+        dt = framePeriod_;
+    } else {
+        // No slide yet: black for a period, and back to the loop, which
+        // handles input meanwhile.
+        showBlack();
+        wait(pacer_.afterSwap(readClock()));
+        return;
+    }
 
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -233,13 +294,10 @@ void Display::renderFrame() {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
 
-    double remaining = 0.0;
-    if (current_) {
-        remaining = current_->remaining;
-        drawSlides(dt, remaining);
-    }
+    const double remaining = current_->remaining;
+    drawSlides(dt, remaining);
     const bool error = drainGLErrors();
-    if (current_ && (remaining < 0.0 || std::isnan(remaining) || error)) handOver();
+    if (remaining < 0.0 || std::isnan(remaining) || error) handOver();
 
     if (hooks_.beforeSwap) hooks_.beforeSwap();
     context_->swapBuffers();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "display/frame_pacer.h"
 
@@ -22,7 +23,8 @@ struct DisplayHooks {
     std::function<void(std::uint32_t)> sleep;
     // Called with the frame drawn, just before the buffers are swapped.
     std::function<void()> beforeSwap;
-    // How long teardown waits for the loader before it says so and waits on.
+    // How long teardown waits for the loader, from the stop request, before
+    // it leaves the thread alone.
     std::chrono::milliseconds loaderStopBound{10000};
 };
 
@@ -31,8 +33,8 @@ struct DisplayHooks {
 struct FrameCost {
     // Taking slides from the loader, handing over, destroying the old one.
     std::chrono::nanoseconds slideWork{0};
-    // The frame blocked until the loader delivered (every display's first).
-    bool waitedForLoader = false;
+    // No slide had been delivered yet: the frame was black.
+    bool withoutSlide = false;
     // The fade was due but no successor was ready, so the slide was held.
     bool heldForSuccessor = false;
 };
@@ -41,15 +43,20 @@ struct FrameCost {
 // OpenGL context with a fixed perspective projection and swap interval 1,
 // a texture pool at the texture limit, and a loader thread that keeps two
 // slides ready. Lives on the thread that renders it, from the window's
-// creation to its destruction.
+// creation to its destruction. No frame waits for the loader: until the
+// first slide is ready the display shows black.
 //
-// Teardown: the destructor destroys the slides, stops the loader and waits
-// for its thread without a bound (the thread may be inside the provider or
-// an upload, and nothing it uses is freed before it has ended), then frees
-// the pool, the device context and the context. Hide the windows first so
-// the user never waits, and call requestLoaderStop() on every Display
-// before destroying the first, so that all loaders end at once. The shared
-// provider may be destroyed once every Display is gone.
+// Teardown: the destructor destroys the slides, asks the loader to stop and
+// waits for its thread until the stop bound (loaderStopBound from the first
+// stop request) at most, then frees the loader, the pool, the device
+// context and the context. A thread that has not ended by then, or that is
+// busy with a picture only (inside the provider: a decode or a directory
+// read), is left alone: "thread stop Failed: ..." goes to the debugger
+// output and what the thread may still use is kept for good
+// (left_behind.h), so the owner must then keep the provider too and end
+// the process with endProcessNow. Call requestLoaderStop() on every Display
+// before destroying the first, so that all loaders end in parallel and the
+// bound holds for all of them together.
 class Display {
 public:
     // `window` is the saver window (HWND on Windows; natively a PlainWindow's
@@ -72,11 +79,14 @@ public:
     // next frame on. Sizes below one pixel are ignored.
     void resize(int width, int height);
 
-    // Asks the loader thread to end, without waiting. Safe to call more than
-    // once; the Display renders nothing new afterwards.
+    // Asks the loader thread to end, without waiting, and starts the stop
+    // bound. Safe to call more than once; the Display renders nothing new
+    // afterwards.
     void requestLoaderStop();
     // Waits at most `bound` for the loader thread to end; true once it has.
     bool waitForLoader(std::chrono::milliseconds bound);
+    // While paused (the monitor is off) the loader prepares nothing.
+    void pauseLoader(bool paused);
 
     // False when the platform refused this window a context.
     bool hasContext() const { return context_ != nullptr; }
@@ -96,7 +106,10 @@ public:
 
 private:
     void drawNewFadeLength();
+    // Takes the first slide if one is ready; false when none is.
+    bool takeFirstSlide();
     double frameTime();
+    void showBlack();
     void drawSlides(double dt, double remaining);
     bool drainGLErrors();
     void handOver();
@@ -115,5 +128,8 @@ private:
     std::unique_ptr<Slide> incoming_;
     FramePacer pacer_;
     bool stopping_ = false;
+    // The loader ended with nothing left to deliver: it is not asked again.
+    bool loaderGone_ = false;
+    std::optional<std::chrono::steady_clock::time_point> stopDeadline_;
     FrameCost cost_;
 };

@@ -20,13 +20,19 @@ bool mayHoldPhotos(const DirectoryEntry& entry) {
 }  // namespace
 
 RandomImageProvider::RandomImageProvider(const std::vector<std::string>& directories,
-                                         Decoder decode)
+                                         Decoder decode, FirstChunk firstChunk)
     : decoder(decode ? std::move(decode) : loadImageFileDecoder()),
       pendingDirs(directories),
       configuredPending(directories.size()) {
+    if (firstChunk == FirstChunk::OnFirstPicture) return;
     // Nothing else can see the provider yet, but the fields are documented
     // as lock-guarded and the lock is cheap.
     std::lock_guard<SynchronizedObject> guard(*this);
+    listFirstChunk();
+}
+
+void RandomImageProvider::listFirstChunk() {
+    firstChunkListed = true;
     scanChunk(theSettings.scandirChunkSize);
     shuffleFiles();
     cursor = 0;
@@ -47,6 +53,7 @@ std::unique_ptr<RGBImage> RandomImageProvider::nextImage() {
 
 bool RandomImageProvider::takeNextPath(std::string& path) {
     std::lock_guard<SynchronizedObject> guard(*this);
+    if (!firstChunkListed) listFirstChunk();
     if (files.empty() && walkFinished()) return false;
     if (cursor >= files.size()) {
         if (!walkFinished()) scanChunk(theSettings.scandirChunkSize);

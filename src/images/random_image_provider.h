@@ -31,11 +31,16 @@ public:
     // Turns a file path into a picture, or null when it is not one.
     using Decoder = std::function<std::unique_ptr<RGBImage>(const std::string& path)>;
 
-    // Lists the first chunk (theSettings.scandirChunkSize files) and shuffles
-    // it. The last directory of the list is walked first. An empty `decode`
+    // When the first chunk (theSettings.scandirChunkSize files) is listed
+    // and shuffled: at construction, or by the first nextImage call, on the
+    // thread that asks (the saver's windows must not wait for a slow drive).
+    enum class FirstChunk { AtConstruction, OnFirstPicture };
+
+    // The last directory of the list is walked first. An empty `decode`
     // means loadImageFile.
     explicit RandomImageProvider(const std::vector<std::string>& directories,
-                                 Decoder decode = loadImageFileDecoder());
+                                 Decoder decode = loadImageFileDecoder(),
+                                 FirstChunk firstChunk = FirstChunk::AtConstruction);
 
     // Never null. Decodes without holding the lock, so loaders decode in
     // parallel.
@@ -59,6 +64,7 @@ protected:
 
 private:
     // The caller holds the lock.
+    void listFirstChunk();
     void scanChunk(std::int32_t n);
     // scanChunk, with each new file moved to a random place among the files
     // of the current pass not yet served.
@@ -86,4 +92,5 @@ private:
     DirectoryListing listing;               // guarded by the provider's mutex; open on currentDir
     std::set<DirectoryIdentity> walked;     // guarded by the provider's mutex
     bool servedAny = false;                 // guarded by the provider's mutex
+    bool firstChunkListed = false;          // guarded by the provider's mutex
 };

@@ -54,18 +54,32 @@ void SlideLoader::run() {
     setCurrentThreadPriority(ThreadPriority::BelowNormal);
     if (!context_->makeCurrent()) {
         // Without its context nothing it uploads would reach the display;
-        // the display stays black instead of waiting for ever.
+        // the loader ends, and its display stops asking it.
         reportSystemFailure((std::string("thread ") + kMakeCurrentOperation).c_str());
         finish();
         return;
     }
+    int failuresInARow = 0;
     while (!stopRequested_) {
+        if (!waitWhilePaused()) break;
         if (!freeSlots_.try_acquire_for(kStopPoll)) continue;
         if (stopRequested_) break;
+        markLeavable(true);
         auto picture = provider_->nextImage();
         // A stop that came during the decode frees the picture unused.
         if (stopRequested_) break;
-        prepareSlide(std::move(picture));
+        if (prepareSlide(std::move(picture))) {
+            failuresInARow = 0;
+            continue;
+        }
+        if (stopRequested_) break;
+        // Never to be shown: the slot goes to the next picture, after a
+        // pause that grows while the failures go on.
+        freeSlots_.release();
+        const int doublings = std::min(failuresInARow, 8);
+        ++failuresInARow;
+        const auto pause = std::min(kFirstPause * (1 << doublings), kLongestPause);
+        if (!pauseUnlessStopped(pause)) break;
     }
     // No context stays current on a thread that is gone, whichever way it
     // leaves.
@@ -73,14 +87,14 @@ void SlideLoader::run() {
     finish();
 }
 
-void SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture) {
+bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture) {
     auto texture = std::make_unique<SlideTexture>();
-    texture->upload(std::move(picture), *pool_);
-    if (!texture->valid()) {
-        // Never to be shown: the slot goes to the next picture.
-        freeSlots_.release();
-        return;
-    }
+    // Sizing the picture touches nothing of the display's either.
+    const bool prepared = texture->prepare(std::move(picture), *pool_);
+    if (!markLeavable(false)) return false;
+    if (!prepared) return false;
+    texture->uploadPrepared(&stopRequested_);
+    if (!texture->valid()) return false;
     // The display's context draws these texels; they must all have landed
     // before it can see the slide, or a reused name could show its old
     // picture or a torn one.
@@ -93,25 +107,57 @@ void SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture) {
         queue_.push_back(std::move(slide));
     }
     readySlides_.release();
+    return true;
+}
+
+bool SlideLoader::markLeavable(bool leavable) {
+    std::lock_guard lock(stateMutex_);
+    if (leavable) {
+        leavable_ = true;
+        endSignal_.notify_all();
+        return true;
+    }
+    // Under the lock: an owner that saw the mark and left the thread had
+    // requested the stop before, so the thread sees it here and never goes
+    // on to the pool or its context.
+    if (stopRequested_) return false;
+    leavable_ = false;
+    return true;
+}
+
+bool SlideLoader::waitWhilePaused() {
+    std::unique_lock lock(stateMutex_);
+    wakeSignal_.wait(lock, [this] { return !paused_ || stopRequested_; });
+    return !stopRequested_;
+}
+
+bool SlideLoader::pauseUnlessStopped(std::chrono::milliseconds pause) {
+    std::unique_lock lock(stateMutex_);
+    return !wakeSignal_.wait_for(lock, pause, [this] { return stopRequested_.load(); });
 }
 
 void SlideLoader::finish() {
-    std::lock_guard lock(endMutex_);
+    std::lock_guard lock(stateMutex_);
     ended_ = true;
-    endedFlag_ = true;
+    endedFlag_.store(true, std::memory_order_release);
     endSignal_.notify_all();
 }
 
 std::unique_ptr<Slide> SlideLoader::takeSlide(bool block) {
     if (block) {
+        // The end is read once per round. Every slide the thread queued was
+        // counted in readySlides_ before it set the flag, so a take that
+        // has seen the flag finds any slide still queued with one more try,
+        // and one that finds none returns null without touching the queue.
         while (!readySlides_.try_acquire_for(kStopPoll)) {
-            // A thread that has ended delivers nothing more.
-            if (endedFlag_ && !readySlides_.try_acquire()) return nullptr;
-            if (endedFlag_) break;
+            if (!ended()) continue;
+            if (readySlides_.try_acquire()) break;
+            return nullptr;
         }
     } else if (!readySlides_.try_acquire()) {
         return nullptr;
     }
+    // A count was acquired: exactly one slide is ours in the queue.
     std::unique_ptr<Slide> slide;
     {
         std::lock_guard lock(queueMutex_);
@@ -122,11 +168,30 @@ std::unique_ptr<Slide> SlideLoader::takeSlide(bool block) {
     return slide;
 }
 
-void SlideLoader::requestStop() { stopRequested_ = true; }
+void SlideLoader::requestStop() {
+    {
+        std::lock_guard lock(stateMutex_);
+        stopRequested_ = true;
+    }
+    wakeSignal_.notify_all();
+}
+
+void SlideLoader::setPaused(bool paused) {
+    {
+        std::lock_guard lock(stateMutex_);
+        paused_ = paused;
+    }
+    wakeSignal_.notify_all();
+}
 
 bool SlideLoader::waitForThread(std::chrono::milliseconds bound) {
-    std::unique_lock lock(endMutex_);
+    std::unique_lock lock(stateMutex_);
     return endSignal_.wait_for(lock, bound, [this] { return ended_; });
+}
+
+bool SlideLoader::waitUntilEndedOrLeavable(std::chrono::milliseconds bound) {
+    std::unique_lock lock(stateMutex_);
+    return endSignal_.wait_for(lock, bound, [this] { return ended_ || leavable_; });
 }
 
 bool SlideLoader::stop(std::chrono::milliseconds bound) {

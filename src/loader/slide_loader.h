@@ -20,12 +20,21 @@ class TexturePool;
 // shared provider for pictures, uploading them through the display's pool
 // and queueing them as slides with random paths, at most `capacity` ahead.
 // Everything but the thread body runs on the display's thread.
+//
+// A picture that does not decode or upload costs the thread a pause before
+// the next one, growing with every failure in a row up to kLongestPause, so
+// a folder of broken files (or a driver that refuses every texture) does
+// not keep a core busy.
 class SlideLoader {
 public:
     // The most slides one loader may hold at once.
     static constexpr int kMaxCapacity = 16;
     // How often an idle loader looks at the stop flag.
     static constexpr std::chrono::milliseconds kStopPoll{100};
+    // The pause after the first failure in a row; it doubles with every
+    // further one, up to kLongestPause.
+    static constexpr std::chrono::milliseconds kFirstPause{50};
+    static constexpr std::chrono::milliseconds kLongestPause{2000};
 
     // Creates the loader's context on `target`, sharing with `displayContext`
     // (a refused sharing is reported and leaves the loader without one).
@@ -34,7 +43,9 @@ public:
     SlideLoader(ImageProvider* provider, int capacity, TexturePool* pool, const GLTarget& target,
                 const GLContext& displayContext);
     // Asks the thread to end and waits for it without a bound, then destroys
-    // the slides still queued, giving their names back to the pool.
+    // the slides still queued, giving their names back to the pool. A
+    // loader whose thread may never end is not destroyed but left behind
+    // (left_behind.h).
     ~SlideLoader();
     SlideLoader(const SlideLoader&) = delete;
     SlideLoader& operator=(const SlideLoader&) = delete;
@@ -47,13 +58,24 @@ public:
     // it waits until one is ready, or until the thread has ended and there
     // is none; without, it returns null at once when none is ready.
     std::unique_ptr<Slide> takeSlide(bool block);
-    // Asks the thread to end, without waiting.
+    // True once the thread has ended (or was never started): what is still
+    // queued is all it will ever deliver.
+    bool ended() const { return endedFlag_.load(std::memory_order_acquire); }
+    // Asks the thread to end, without waiting. A decode under way runs to
+    // its end; an upload under way stops at its next block.
     void requestStop();
+    // While paused the thread asks for no picture and uploads nothing.
+    void setPaused(bool paused);
     // requestStop, then waits at most `bound` for the thread; true when it
     // has ended, in which case its context is deleted too.
     bool stop(std::chrono::milliseconds bound);
     // Waits at most `bound` for the thread to end; true when it has.
     bool waitForThread(std::chrono::milliseconds bound);
+    // After requestStop: waits at most `bound` until the thread has ended or
+    // is busy with a picture only (inside the provider, or sizing what it
+    // returned), where it touches nothing but the provider and its own
+    // picture and will never go on to the pool or its context. True then.
+    bool waitUntilEndedOrLeavable(std::chrono::milliseconds bound);
 
     // Direction of the next slide's path; set before start(), then the
     // thread's alone.
@@ -63,7 +85,16 @@ private:
     using Semaphore = std::counting_semaphore<kMaxCapacity>;
 
     void run();
-    void prepareSlide(std::unique_ptr<RGBImage> picture);
+    // False when the picture gave no slide.
+    bool prepareSlide(std::unique_ptr<RGBImage> picture);
+    // Marks the thread busy with a picture only, or, when `leavable` is
+    // false, takes the mark away unless a stop was requested (false then:
+    // the thread must end without touching the pool or its context).
+    bool markLeavable(bool leavable);
+    // Waits while paused; false when a stop came.
+    bool waitWhilePaused();
+    // Waits `pause` unless a stop comes first; false then.
+    bool pauseUnlessStopped(std::chrono::milliseconds pause);
     void finish();
 
     ImageProvider* const provider_;  // not owned
@@ -75,11 +106,16 @@ private:
     std::deque<std::unique_ptr<Slide>> queue_;  // guarded by queueMutex_, one push or pop at a time
     Semaphore readySlides_{0};                  // one count per slide in queue_
     Semaphore freeSlots_{0};                    // one count per slide the thread may still prepare
+    // Written under stateMutex_ (so that waits on wakeSignal_ see it), read
+    // without it by the thread's polls.
     std::atomic<bool> stopRequested_{false};
 
-    std::mutex endMutex_;
-    std::condition_variable endSignal_;  // notified when ended_ turns true
-    bool ended_ = false;                 // guarded by endMutex_
-    std::atomic<bool> endedFlag_{false};  // the same, for takeSlide's polls
+    std::mutex stateMutex_;
+    std::condition_variable endSignal_;   // notified when ended_ or leavable_ turns true
+    std::condition_variable wakeSignal_;  // notified on a stop request and on resume
+    bool ended_ = false;                  // guarded by stateMutex_
+    bool leavable_ = false;               // guarded by stateMutex_
+    bool paused_ = false;                 // guarded by stateMutex_
+    std::atomic<bool> endedFlag_{false};  // ended_, for takeSlide and ended() without the lock
     std::thread thread_;
 };

@@ -4,9 +4,16 @@
 
 #include <cstdio>
 
-void reportSystemFailure(const char* operation) {
-    const std::string text = lastSystemErrorText();
+namespace {
+
+void report(const char* operation, const std::string& text) {
     char line[256];
     std::snprintf(line, sizeof line, "%s Failed: %s\n", operation, text.c_str());
     debugOutput(line);
 }
+
+}  // namespace
+
+void reportSystemFailure(const char* operation) { report(operation, lastSystemErrorText()); }
+
+void reportSystemTimeout(const char* operation) { report(operation, timeoutErrorText()); }

@@ -34,43 +34,69 @@ SlideTexture::~SlideTexture() {
 }
 
 void SlideTexture::upload(std::unique_ptr<RGBImage> image, TexturePool& pool) {
+    if (prepare(std::move(image), pool)) uploadPrepared();
+}
+
+bool SlideTexture::prepare(std::unique_ptr<RGBImage> image, TexturePool& pool) {
     // A second upload must not lose the first name to the pool for good.
     if (name_ != 0) pool_->giveBack(name_);
     name_ = 0;
     valid_ = false;
     pool_ = &pool;
-    if (!image || image->width <= 0 || image->height <= 0) return;
+    prepared_.reset();
+    if (!image || image->width <= 0 || image->height <= 0) return false;
     aspect_ = static_cast<float>(image->width) / static_cast<float>(image->height);
 
-    int width = std::min(nearestPowerOfTwo(image->width), pool.width());
-    int height = std::min(nearestPowerOfTwo(image->height), pool.height());
+    const int width = std::min(nearestPowerOfTwo(image->width), pool.width());
+    const int height = std::min(nearestPowerOfTwo(image->height), pool.height());
     sMax_ = static_cast<float>(width) / static_cast<float>(pool.width());
     tMax_ = static_cast<float>(height) / static_cast<float>(pool.height());
     if (width != image->width || height != image->height) {
         image = resized(*image, width, height);
-        if (!image) return;
+        if (!image) return false;
     }
+    prepared_ = std::move(image);
+    return true;
+}
+
+bool SlideTexture::cancelled() const {
+    return cancel_ && cancel_->load(std::memory_order_relaxed);
+}
+
+void SlideTexture::uploadPrepared(const std::atomic<bool>* cancel) {
+    if (!prepared_ || !pool_) return;
+    std::unique_ptr<RGBImage> image = std::move(prepared_);
+    int width = image->width;
+    int height = image->height;
+    cancel_ = cancel;
 
     // Errors left over from earlier work in this context are not this
     // upload's; drop them so that only its own failures count below.
     clearErrors();
-    name_ = pool.takeName();
+    name_ = pool_->takeName();
     glBindTexture(GL_TEXTURE_2D, name_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
 
     std::vector<unsigned char> staging(kStagingBytes);
-    uploadLevel(*image, 0, Staging(staging));
+    bool whole = !cancelled();
+    if (whole) uploadLevel(*image, 0, Staging(staging));
     // Each level is made from the one above it, never from the decoded
     // picture: whenever both sides halve this is the exact 2x2 average.
-    for (int level = 1; width > 1 || height > 1; ++level) {
+    for (int level = 1; whole && (width > 1 || height > 1); ++level) {
         width = std::max(width / 2, 1);
         height = std::max(height / 2, 1);
         image = resized(*image, width, height);
-        if (!image) return;
-        uploadLevel(*image, level, Staging(staging));
+        whole = image && !cancelled();
+        if (whole) uploadLevel(*image, level, Staging(staging));
     }
     // The display never sees this context's errors, so they are judged here.
-    valid_ = !clearErrors();
+    const bool failed = clearErrors();
+    valid_ = whole && !failed && !cancelled();
+    cancel_ = nullptr;
+    if (!valid_) {
+        pool_->discard(name_);
+        name_ = 0;
+    }
 }
 
 void SlideTexture::uploadLevel(const RGBImage& image, int level, Staging staging) {
@@ -85,6 +111,7 @@ void SlideTexture::uploadLevel(const RGBImage& image, int level, Staging staging
     for (int y0 = 0; y0 < regionHeight; y0 += kBlockSide) {
         const int rows = std::min(regionHeight - y0, kBlockSide);
         for (int x0 = 0; x0 < regionWidth; x0 += kBlockSide) {
+            if (cancelled()) return;
             const int columns = std::min(regionWidth - x0, kBlockSide);
             for (int r = 0; r < rows; ++r) {
                 unsigned char* out = staging.data() + static_cast<std::size_t>(r) * kBlockSide * 4;

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <span>
@@ -27,8 +28,19 @@ public:
     // Takes a name from `pool` and writes every level of the picture's chain
     // into it, consuming `image`. Needs a current context of the pool's
     // sharing group; leaves the texture bound and the unpack alignment 1 and
-    // row length 256. Whether it worked shows in valid().
+    // row length 256. Whether it worked shows in valid(). prepare() and
+    // uploadPrepared() in turn.
     void upload(std::unique_ptr<RGBImage> image, TexturePool& pool);
+    // The part of upload() without OpenGL: sizes the picture to powers of
+    // two that fit the pool and keeps it for uploadPrepared(). False when
+    // there is nothing to upload (no picture, or too little memory).
+    bool prepare(std::unique_ptr<RGBImage> image, TexturePool& pool);
+    // The OpenGL part: takes a name and writes the prepared picture's chain.
+    // Once `cancel` (when given) reads true it stops before the next block,
+    // and the texture stays invalid. A name whose upload failed or stopped
+    // is deleted, never given back: its texture may be left without storage
+    // or with a torn picture, and the pool makes a new one when it needs it.
+    void uploadPrepared(const std::atomic<bool>* cancel = nullptr);
     // Writes mipmap `level` of the bound texture from a picture of that
     // level's size, in blocks of at most 256x256 texels through `staging`.
     void uploadLevel(const RGBImage& image, int level, Staging staging);
@@ -53,7 +65,11 @@ public:
     unsigned int name() const { return name_; }
 
 private:
+    bool cancelled() const;
+
     TexturePool* pool_ = nullptr;  // not owned
+    std::unique_ptr<RGBImage> prepared_;         // sized by prepare(), until uploadPrepared()
+    const std::atomic<bool>* cancel_ = nullptr;  // during uploadPrepared() only
     float aspect_ = 1.0f;
     float sMax_ = 0.0f;
     float tMax_ = 0.0f;

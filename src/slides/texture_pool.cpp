@@ -57,3 +57,9 @@ void TexturePool::giveBack(unsigned int name) {
     std::lock_guard lock(mutex_);
     freeNames_.push_back(name);
 }
+
+void TexturePool::discard(unsigned int name) {
+    if (name == 0) return;
+    GLuint doomed = name;
+    glDeleteTextures(1, &doomed);
+}

@@ -26,6 +26,11 @@ public:
     unsigned int takeName();
     // Makes `name` free again, behind the names already free. No OpenGL call.
     void giveBack(unsigned int name);
+    // Deletes a name taken from the pool whose texture must not be used
+    // again (its upload failed); takeName() makes a new texture in its
+    // place when no other name is free. Needs a current context of the
+    // sharing group.
+    void discard(unsigned int name);
 
 private:
     const int width_;

@@ -22,7 +22,7 @@ TEST_F(DisplayTest, ThousandsOfHandOversKeepTexturesAndMemoryFlat) {
     constexpr int kCapacity = 2;  // the display's loader
     SettingsGuard::fixSlideshow(0.05f, 0.02f);
     auto display = makeDisplay();
-    display->renderFrame();
+    ASSERT_TRUE(showFirstSlide(*display));
 
     int handOvers = 0;
     int shown = pictureOf(display->current());

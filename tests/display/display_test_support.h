@@ -5,10 +5,13 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "display/display.h"
+#include "loader/left_behind.h"
 #include "platform/gl.h"
 #include "platform/plain_window.h"
 #include "slides/slide.h"
@@ -29,6 +32,11 @@ protected:
               return n % 2 ? std::array<unsigned char, 3>{200, 0, 0}
                            : std::array<unsigned char, 3>{0, 200, 0};
           }) {}
+    // A test that left a loader behind lets it go before the provider does.
+    ~DisplayTest() override {
+        provider_.release();
+        EXPECT_TRUE(left_behind::waitUntilAllEnded(std::chrono::seconds(20)));
+    }
 
     std::unique_ptr<Display> makeDisplay(std::chrono::milliseconds stopBound = std::chrono::seconds(10)) {
         DisplayHooks hooks;
@@ -37,6 +45,17 @@ protected:
         hooks.beforeSwap = [this] { centre_ = readCentre(); };
         hooks.loaderStopBound = stopBound;
         return std::make_unique<Display>(window_.handle(), &provider_, hooks);
+    }
+
+    // Renders (black) frames until the first slide is on screen, without
+    // moving the scripted clock; false when none came within 20 s.
+    static bool showFirstSlide(Display& display) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!display.current() && std::chrono::steady_clock::now() < giveUp) {
+            display.renderFrame();
+            if (!display.current()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return display.current() != nullptr;
     }
 
     // Moves the scripted clock on by `periods` refresh periods and half one,

@@ -4,7 +4,9 @@
 // preview pane for it, and finds its windows by class and title.
 //
 //   saver_driver run SCR TIMEOUT_MS [SWITCH...]   prints "exit status N"
-//   saver_driver preview SCR TIMEOUT_MS           prints what the pane held
+//   saver_driver preview SCR TIMEOUT_MS           prints what the pane held, the
+//                                                  exit status and how long after
+//                                                  the pane's destruction it came
 //   saver_driver window CLASS TITLE TIMEOUT_MS     prints "window X Y W H"
 //   saver_driver syscommand TITLE COMMAND          posts WM_SYSCOMMAND to it
 //   saver_driver screen                            prints "screen W H"
@@ -129,8 +131,12 @@ int preview(int argc, char** argv) {
                 IsWindowVisible(child) ? 1 : 0);
     // Let it render a while, as the pane would, then close the pane.
     waitPumping(process, 1500);
+    const DWORD destroyed = GetTickCount();
     DestroyWindow(pane);
-    return reportExit(process, timeoutMs);
+    const int result = reportExit(process, timeoutMs);
+    if (result == 0)
+        std::printf("ended %lu ms after the pane was destroyed\n", GetTickCount() - destroyed);
+    return result;
 }
 
 int window(int argc, char** argv) {

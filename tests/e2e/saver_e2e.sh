@@ -70,6 +70,12 @@ convert -size 80x80 xc:'#ff8000' "PNG24:$work/orange.png"
 heif-enc -q 90 -p chroma=444 -o "$phone_pictures/IMG_0001.HEIC" "$work/yellow.png" >/dev/null
 avifenc -s 8 -y 444 "$work/cyan.png" "$phone_pictures/cyan.avif" >/dev/null
 cwebp -quiet -q 90 "$work/orange.png" -o "$phone_pictures/orange.webp"
+# One picture that takes seconds to prepare: a 15000x15000 PNG, generated
+# row by row (an image tool would hold it uncompressed several times over).
+huge_pictures="$work/pictures-huge"
+rm -rf "$huge_pictures"
+mkdir -p "$huge_pictures"
+python3 "$here/write_huge_png.py" "$huge_pictures/huge.png" 15000 || exit 1
 
 set_folder() {
     local folder
@@ -337,6 +343,72 @@ phone_pictures_show() {
     return $ok
 }
 
+# now_ms: milliseconds on the monotonic clock.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# start_saver_raw NAME SWITCHES...: like start_saver, but the driver writes
+# straight to the status file, unbuffered, so that the moment the saver
+# ended shows there at once.
+start_saver_raw() {
+    local name="$1"
+    shift
+    rm -f "$work/$name.status"
+    wine "$driver" run "$scr_win" 60000 "$@" >"$work/$name.status" 2>/dev/null &
+    background+=($!)
+    eval "${name}_pid=$!"
+}
+
+# ends_within NAME MS: the status file says "exit status 0" within MS
+# milliseconds of now.
+ends_within() {
+    local name="$1" bound="$2" start out
+    start="$(now_ms)"
+    while (($(now_ms) - start < bound)); do
+        out="$(tr -d '\r' <"$work/$name.status" 2>/dev/null)"
+        [[ "$out" == "exit status"* ]] && break
+        sleep 0.02
+    done
+    local took=$(($(now_ms) - start))
+    [[ "$out" == "exit status"* ]] || { fail "$name still running ${took} ms after the input"; return 1; }
+    [ "$out" = "exit status 0" ] || { fail "$name: \"$out\", expected exit status 0"; return 1; }
+    echo "  ended ${took} ms after the input"
+}
+
+# huge_closes_on INPUT...: on the folder of the huge picture, the xdotool
+# command given 1.5 s after the saver's window appeared ends the run with 0
+# within 1 s, while the picture is still being prepared.
+huge_closes_on() {
+    set_folder "$huge_pictures"
+    park_cursor
+    start_saver_raw huge /s
+    local ok=0
+    if wait_window Screensaver >/dev/null; then
+        sleep 1.5
+        xdotool "$@"
+        ends_within huge 1000 || ok=1
+    else
+        ok=1
+    fi
+    set_folder "$pictures"
+    return $ok
+}
+
+# The preview pane on the huge picture is destroyed while it is prepared.
+huge_preview_ends() {
+    set_folder "$huge_pictures"
+    local out ok=0
+    out="$(drive preview "$scr_win" 30000)"
+    echo "$out" | sed 's/^/  /'
+    local took
+    took="$(sed -n 's/^ended \([0-9]*\) ms after the pane was destroyed$/\1/p' <<<"$out")"
+    if ! grep -q '^exit status 0$' <<<"$out" || [ -z "$took" ] || [ "$took" -gt 1000 ]; then
+        fail "the preview did not end with 0 within 1 s of its pane's destruction"
+        ok=1
+    fi
+    set_folder "$pictures"
+    return $ok
+}
+
 run_case ExitStatuses exit_statuses
 run_case FullScreenShowsThePictures full_screen_shows_pictures
 run_case SecondStartExitsZeroAndFirstRunsOn second_start_exits_zero
@@ -345,6 +417,10 @@ run_case ClickEndsFullScreen closes_on click 1
 run_case MouseMoveEndsFullScreen closes_on mousemove_relative -- 25 0
 run_case JiggleDoesNotEndFullScreen jiggle_keeps_running
 run_case PreviewInDriverPane preview_in_driver_pane
+run_case HugePictureKeyPressEndsAtOnce huge_closes_on key space
+run_case HugePictureClickEndsAtOnce huge_closes_on click 1
+run_case HugePictureMouseMoveEndsAtOnce huge_closes_on mousemove_relative -- 40 0
+run_case HugePicturePreviewEndsWithItsPane huge_preview_ends
 run_case WindowedIgnoresCloseBoxAndClosesOnAltF4 windowed_close_rules
 run_case NonAsciiFolderAndFileName unicode_folder_and_name
 run_case HeicAvifAndWebpShow phone_pictures_show

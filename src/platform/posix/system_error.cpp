@@ -35,3 +35,5 @@ std::string lastSystemErrorText() {
     if (const char* name = eglErrorName(eglGetError())) return name;
     return std::strerror(savedErrno);
 }
+
+std::string timeoutErrorText() { return std::strerror(ETIMEDOUT); }

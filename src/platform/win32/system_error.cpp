@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
-std::string lastSystemErrorText() {
-    const DWORD code = GetLastError();
+namespace {
+
+std::string messageText(DWORD code) {
     char* buffer = nullptr;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                        FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -13,3 +14,9 @@ std::string lastSystemErrorText() {
     if (buffer) LocalFree(buffer);
     return text;
 }
+
+}  // namespace
+
+std::string lastSystemErrorText() { return messageText(GetLastError()); }
+
+std::string timeoutErrorText() { return messageText(WAIT_TIMEOUT); }
