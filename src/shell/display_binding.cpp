@@ -1,15 +1,31 @@
 #include "shell/display_binding.h"
 
 #include "display/display.h"
+#include "platform/clock.h"
 
 namespace {
+
+// The frame loop's wait between frames: it ends early when a message
+// arrives, so input and close requests never wait for a frame.
+void waitForMessageOrTimeout(std::uint32_t milliseconds) {
+    TimerResolution fine;
+    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+DisplayHooks saverHooks() {
+    DisplayHooks hooks;
+    hooks.sleep = waitForMessageOrTimeout;
+    return hooks;
+}
 
 // A saver window's Display, behind the shell's own small interface.
 class WindowDisplay final : public ShellDisplay {
 public:
-    WindowDisplay(HWND window, ImageProvider* provider) : display_(window, provider) {}
+    WindowDisplay(HWND window, ImageProvider* provider) : display_(window, provider, saverHooks()) {}
     void renderFrame() override { display_.renderFrame(); }
     void requestLoaderStop() override { display_.requestLoaderStop(); }
+    void pauseLoader(bool paused) override { display_.pauseLoader(paused); }
+    void fitToWindow() override { display_.fitToWindow(); }
 
 private:
     Display display_;

@@ -1,5 +1,6 @@
 #include "shell/run_modes.h"
 
+#include "platform/process_exit.h"
 #include "settings/settings.h"
 #include "shell/saver_shell.h"
 #include "shell/win32_shell_platform.h"
@@ -10,7 +11,10 @@ int runSaver(HINSTANCE instance, HWND parent) {
     SaverShell shell(platform);
     shell.makeActive();
     if (auto status = shell.openSaverWindows(parent)) return *status;
-    return shell.runMessageLoop(true);
+    const int status = shell.runMessageLoop(true);
+    // A loader thread still runs: nothing may be destroyed under it.
+    if (shell.leftThreadsBehind()) endProcessNow(status);
+    return status;
 }
 
 int runWindowed(HINSTANCE instance) {
@@ -19,5 +23,7 @@ int runWindowed(HINSTANCE instance) {
     SaverShell shell(platform);
     shell.makeActive();
     if (auto status = shell.openWindowedWindow()) return *status;
-    return shell.runMessageLoop(false);
+    const int status = shell.runMessageLoop(false);
+    if (shell.leftThreadsBehind()) endProcessNow(status);
+    return status;
 }

@@ -1,7 +1,11 @@
 #include "shell/saver_shell.h"
 
+#include "loader/left_behind.h"
 #include "platform/debug_output.h"
 #include "settings/settings.h"
+#include "shell/display_state.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -118,7 +122,17 @@ LRESULT SaverShell::saverWindowProc(HWND window, UINT message, WPARAM wParam, LP
         cursorAnchor_ = platform_.cursorPosition();
         break;
     case WM_DESTROY:
-        platform_.postQuit(0);
+        // A window retired with its monitor leaves the others running.
+        if (window != retiring_) platform_.postQuit(0);
+        break;
+    case WM_DISPLAYCHANGE:
+        refitToMonitors();
+        break;
+    case WM_POWERBROADCAST:
+        if (const auto off = displayTurnedOff(wParam, lParam)) {
+            setDisplayOff(*off);
+            return TRUE;
+        }
         break;
     case WM_SYSCOMMAND:
         if (previewMode_) break;
@@ -143,11 +157,17 @@ LRESULT SaverShell::displayWindowHook(HWND window, UINT message, WPARAM wParam, 
             platform_.seedRandomFromClock();
             std::vector<std::string> directories = theSettings.directories;
             provider_ = platform_.makeProvider(directories);
+            // Modern systems turn the monitor off without SC_MONITORPOWER.
+            platform_.registerDisplayStateNotification(window);
         }
         if (auto display = platform_.makeDisplay(window, provider_.get()))
             displayList_.push_back({window, std::move(display)});
     } else if (message == WM_DESTROY) {
-        tearDownDisplays();
+        if (window == retiring_) {
+            retireWindow(window);
+        } else {
+            tearDownDisplays(window);
+        }
     }
     return defaultSaverProc(window, message, wParam, lParam);
 }
@@ -177,6 +197,12 @@ LRESULT SaverShell::defaultSaverProc(HWND window, UINT message, WPARAM wParam, L
         return 1;
     case WM_SYSKEYDOWN:
         requestClose(window);
+        break;
+    case WM_ACTIVATEAPP:
+        // Another application was activated: keys would reach it behind a
+        // topmost saver, so the full-screen run ends, as the platform's own
+        // savers do.
+        if (!wParam && !windowedMode_) requestClose(window);
         break;
     default:
         if (closesOnInput(message)) requestClose(window);
@@ -225,14 +251,76 @@ int SaverShell::verifyPassword(HWND window) {
     return result;
 }
 
-void SaverShell::tearDownDisplays() {
-    // The user sees the desktop at once, and every loader winds down in
-    // parallel before the first Display waits for its own.
-    for (auto& entry : displayList_) platform_.hideWindow(entry.window);
+void SaverShell::tearDownDisplays(HWND dying) {
+    // The other windows' destruction messages come back here.
+    if (tearingDown_) return;
+    tearingDown_ = true;
+    const std::size_t leftBefore = left_behind::count();
+    // Every loader winds down in parallel before the first Display waits
+    // for its own, and the bound runs for all of them together.
     for (auto& entry : displayList_) entry.display->requestLoaderStop();
+    // No saver window outlives the close: a start meanwhile must not find
+    // one and take it for a running saver.
+    std::vector<HWND> others = fullScreenWindows_;
+    if (mainWindow_ && !mainWindowGone_) others.push_back(mainWindow_);
+    for (HWND window : others)
+        if (window != dying) platform_.destroyWindow(window);
+    fullScreenWindows_.clear();
+    mainWindowGone_ = true;
     for (auto& entry : displayList_) entry.display.reset();
     displayList_.clear();
+    platform_.unregisterDisplayStateNotification();
+    if (leftThreadsBehind_ || left_behind::count() > leftBefore) {
+        // A thread left inside the provider must find it there.
+        leftThreadsBehind_ = true;
+        left_behind::keepAlso(std::shared_ptr<void>(std::move(provider_)));
+    }
     provider_.reset();
+    tearingDown_ = false;
+}
+
+void SaverShell::retireWindow(HWND window) {
+    fullScreenWindows_.erase(std::remove(fullScreenWindows_.begin(), fullScreenWindows_.end(), window),
+                             fullScreenWindows_.end());
+    if (primaryWindow_ == window)
+        primaryWindow_ = fullScreenWindows_.empty() ? nullptr : fullScreenWindows_.front();
+    const auto entry = std::find_if(displayList_.begin(), displayList_.end(),
+                                    [window](const auto& e) { return e.window == window; });
+    if (entry == displayList_.end()) return;
+    const std::size_t leftBefore = left_behind::count();
+    entry->display->requestLoaderStop();
+    displayList_.erase(entry);
+    if (left_behind::count() > leftBefore) leftThreadsBehind_ = true;
+}
+
+void SaverShell::refitToMonitors() {
+    // The preview lives in its pane, the windowed test mode where it was put.
+    if (previewMode_ || windowedMode_ || tearingDown_) return;
+    const std::vector<HWND> windows = fullScreenWindows_;
+    for (HWND window : windows) {
+        MONITORINFO info{};
+        info.cbSize = sizeof(MONITORINFO);
+        const HMONITOR monitor = platform_.monitorOfWindow(window);
+        if (!monitor || !platform_.monitorInfo(monitor, info)) {
+            // Its monitor is gone; the last window stays, whatever it covers.
+            if (fullScreenWindows_.size() > 1) {
+                retiring_ = window;
+                platform_.destroyWindow(window);
+                retiring_ = nullptr;
+                retireWindow(window);
+            }
+            continue;
+        }
+        platform_.moveWindow(window, info.rcMonitor);
+        for (auto& entry : displayList_)
+            if (entry.window == window) entry.display->fitToWindow();
+    }
+}
+
+void SaverShell::setDisplayOff(bool off) {
+    if (off == displayOff_) return;
+    displayOff_ = off;
+    for (auto& entry : displayList_) entry.display->pauseLoader(off);
 }
 
 void SaverShell::renderAllDisplays() {
@@ -250,9 +338,9 @@ int SaverShell::runMessageLoop(bool sleepWhenPowerSaving) {
             DispatchMessageA(&msg);
             continue;
         }
-        if (displayList_.empty()) {
-            // Nothing to draw (every Display is gone, or none could be
-            // made): wait instead of spinning.
+        if (displayList_.empty() || displayOff_) {
+            // Nothing to draw (every Display is gone, none could be made, or
+            // the monitor is off): wait instead of spinning.
             WaitMessage();
             continue;
         }

@@ -53,14 +53,22 @@ public:
 
     // Runs until the quit message and returns its code. The full-screen and
     // preview loops sleep 1 ms per idle pass once the monitor was asked to
-    // save power; the windowed loop never does.
+    // save power; the windowed loop never does. While the console display
+    // is off nothing is rendered: the loop only waits for messages.
     int runMessageLoop(bool sleepWhenPowerSaving);
+
+    // True when teardown left a loader thread running (a decode or a
+    // directory read that did not end in time): the provider is kept for
+    // good, and the process must end without destroying its static objects
+    // (endProcessNow).
+    bool leftThreadsBehind() const { return leftThreadsBehind_; }
 
     // State read by tests and by the loop.
     bool previewMode() const { return previewMode_; }
     bool windowedMode() const { return windowedMode_; }
     bool closeRequested() const { return closeRequested_; }
     bool monitorPowerSaving() const { return monitorPowerSaving_; }
+    bool displayOff() const { return displayOff_; }
     HWND primaryWindow() const { return primaryWindow_; }
     HWND mainWindow() const { return mainWindow_; }
     std::size_t displayCount() const { return displayList_.size(); }
@@ -76,7 +84,13 @@ private:
     void requestClose(HWND window);
     bool closesOnInput(UINT message);
     bool mouseTravelledTooFar();
-    void tearDownDisplays();
+    // Everything at once: every other saver window is destroyed, every
+    // loader asked to stop, then every Display destroyed within one bound.
+    void tearDownDisplays(HWND dying = nullptr);
+    // One window whose monitor is gone, and its Display alone.
+    void retireWindow(HWND window);
+    void refitToMonitors();
+    void setDisplayOff(bool off);
     std::optional<int> openFullScreenWindows();
     std::optional<int> openPreviewWindow(HWND parent);
 
@@ -88,8 +102,13 @@ private:
     bool closeRequested_ = false;
     bool passwordCheckActive_ = false;
     bool monitorPowerSaving_ = false;
+    bool displayOff_ = false;        // the console display is off
+    bool tearingDown_ = false;       // the saver windows are going
+    bool leftThreadsBehind_ = false;
+    HWND retiring_ = nullptr;        // destroyed for its lost monitor, alone
     HWND primaryWindow_ = nullptr;
     HWND mainWindow_ = nullptr;  // the preview window or the windowed test window
+    bool mainWindowGone_ = false;
     std::vector<HWND> fullScreenWindows_;  // made by addMonitorWindow
     POINT cursorAnchor_{};       // where mouse travel is measured from
 };

@@ -38,7 +38,6 @@ public:
     virtual void postQuit(int exitCode) = 0;
     virtual void postClose(HWND window) = 0;
     virtual LRESULT defaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) = 0;
-    virtual void hideWindow(HWND window) = 0;
 
     // The first saver window's duties.
     virtual void raiseMainThreadPriority() = 0;
@@ -66,4 +65,15 @@ public:
     virtual void bringToForeground(HWND window) = 0;
     virtual void makeTopmost(HWND window) = 0;
     virtual void destroyWindow(HWND window) = 0;
+
+    // After a display change.
+    // The monitor that holds most of `window`, or null when none does.
+    virtual HMONITOR monitorOfWindow(HWND window) = 0;
+    // Moves and sizes `window` to `rect` (screen coordinates).
+    virtual void moveWindow(HWND window, const RECT& rect) = 0;
+
+    // Asks for WM_POWERBROADCAST when the console's display turns off or
+    // on; false when the system offers no such notification.
+    virtual bool registerDisplayStateNotification(HWND window) = 0;
+    virtual void unregisterDisplayStateNotification() = 0;
 };

@@ -6,6 +6,7 @@
 #include "platform/debug_output.h"
 #include "platform/thread_priority.h"
 #include "shell/display_binding.h"
+#include "shell/display_state.h"
 #include "shell/password_hooks.h"
 #include "shell/saver_shell.h"
 #include "shell/saver_window_class.h"
@@ -48,8 +49,6 @@ LRESULT Win32ShellPlatform::defaultProc(HWND window, UINT message, WPARAM wParam
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void Win32ShellPlatform::hideWindow(HWND window) { ShowWindow(window, SW_HIDE); }
-
 void Win32ShellPlatform::raiseMainThreadPriority() {
     setCurrentThreadPriority(ThreadPriority::AboveNormal);
 }
@@ -58,7 +57,11 @@ void Win32ShellPlatform::seedRandomFromClock() { seedRandom(millisecondClock());
 
 std::unique_ptr<RandomImageProvider> Win32ShellPlatform::makeProvider(
     const std::vector<std::string>& directories) {
-    return std::make_unique<RandomImageProvider>(directories);
+    // The first chunk is listed by the first loader: a folder on a sleeping
+    // network drive must not hold up the window's creation.
+    return std::make_unique<RandomImageProvider>(
+        directories, RandomImageProvider::loadImageFileDecoder(),
+        RandomImageProvider::FirstChunk::OnFirstPicture);
 }
 
 std::unique_ptr<ShellDisplay> Win32ShellPlatform::makeDisplay(HWND window, ImageProvider* provider) {
@@ -111,3 +114,25 @@ void Win32ShellPlatform::makeTopmost(HWND window) {
 }
 
 void Win32ShellPlatform::destroyWindow(HWND window) { DestroyWindow(window); }
+
+HMONITOR Win32ShellPlatform::monitorOfWindow(HWND window) {
+    return MonitorFromWindow(window, MONITOR_DEFAULTTONULL);
+}
+
+void Win32ShellPlatform::moveWindow(HWND window, const RECT& rect) {
+    SetWindowPos(window, nullptr, rect.left, rect.top, rect.right - rect.left,
+                 rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool Win32ShellPlatform::registerDisplayStateNotification(HWND window) {
+    if (displayStateNotification_) return true;
+    displayStateNotification_ = RegisterPowerSettingNotification(
+        window, &consoleDisplayStateSetting, DEVICE_NOTIFY_WINDOW_HANDLE);
+    return displayStateNotification_ != nullptr;
+}
+
+void Win32ShellPlatform::unregisterDisplayStateNotification() {
+    if (!displayStateNotification_) return;
+    UnregisterPowerSettingNotification(displayStateNotification_);
+    displayStateNotification_ = nullptr;
+}

@@ -6,13 +6,15 @@
 class Win32ShellPlatform final : public ShellPlatform {
 public:
     explicit Win32ShellPlatform(HINSTANCE instance) : instance_(instance) {}
+    ~Win32ShellPlatform() override { unregisterDisplayStateNotification(); }
+    Win32ShellPlatform(const Win32ShellPlatform&) = delete;
+    Win32ShellPlatform& operator=(const Win32ShellPlatform&) = delete;
 
     void hideCursor() override;
     POINT cursorPosition() override;
     void postQuit(int exitCode) override;
     void postClose(HWND window) override;
     LRESULT defaultProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
-    void hideWindow(HWND window) override;
 
     void raiseMainThreadPriority() override;
     void seedRandomFromClock() override;
@@ -31,7 +33,12 @@ public:
     void bringToForeground(HWND window) override;
     void makeTopmost(HWND window) override;
     void destroyWindow(HWND window) override;
+    HMONITOR monitorOfWindow(HWND window) override;
+    void moveWindow(HWND window, const RECT& rect) override;
+    bool registerDisplayStateNotification(HWND window) override;
+    void unregisterDisplayStateNotification() override;
 
 private:
     HINSTANCE instance_;
+    HPOWERNOTIFY displayStateNotification_ = nullptr;
 };

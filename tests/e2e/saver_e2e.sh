@@ -86,6 +86,10 @@ set_folder() {
 # Wine draws the caption and its close box itself, since there is no
 # window manager on this X server.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+# No window manager is there to manage windows: without this Wine waits for
+# one, about two seconds, whenever a window is hidden or destroyed, and no
+# saver could end within a second.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 set_folder "$pictures"
 # Short pictures, so that a few seconds show more than one.
 wine reg add 'HKCU\Software\Glimmora' /v secondsPerImage /t REG_SZ /d 4 /f >/dev/null 2>&1
@@ -384,6 +388,11 @@ huge_closes_on() {
     local ok=0
     if wait_window Screensaver >/dev/null; then
         sleep 1.5
+        if [ -s "$work/huge.status" ]; then
+            fail "the saver ended before the input: $(tr -d '\r' <"$work/huge.status")"
+            set_folder "$pictures"
+            return 1
+        fi
         xdotool "$@"
         ends_within huge 1000 || ok=1
     else

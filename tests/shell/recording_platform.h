@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,11 @@ public:
         int frames = 0;
         int stopRequests = 0;
         int destroyed = 0;
+        std::vector<HWND> fitted;
+        // How many windows had been destroyed when each Display went.
+        const std::vector<HWND>* windowsDestroyed = nullptr;
+        std::vector<std::size_t> windowsDestroyedAtDestruction;
+        std::vector<bool> pauses;
         // Order in which Displays were destroyed, by window, and how many
         // loader stops had been requested when each one went.
         std::vector<HWND> destroyOrder;
@@ -33,11 +39,15 @@ public:
         CountingDisplay(DisplayLog& log, HWND window) : log_(log), window_(window) { ++log_.made; }
         ~CountingDisplay() override {
             log_.stopsAtDestruction.push_back(log_.stopRequests);
+            if (log_.windowsDestroyed)
+                log_.windowsDestroyedAtDestruction.push_back(log_.windowsDestroyed->size());
             ++log_.destroyed;
             log_.destroyOrder.push_back(window_);
         }
         void renderFrame() override { ++log_.frames; }
         void requestLoaderStop() override { ++log_.stopRequests; }
+        void pauseLoader(bool paused) override { log_.pauses.push_back(paused); }
+        void fitToWindow() override { log_.fitted.push_back(window_); }
 
     private:
         DisplayLog& log_;
@@ -50,7 +60,6 @@ public:
     int lastQuitCode = -100;
     std::vector<HWND> closePosts;
     std::vector<UINT> defaultMessages;
-    std::vector<HWND> hidden;
     int priorityRaises = 0;
     int seeds = 0;
     int providersMade = 0;
@@ -65,19 +74,28 @@ public:
     std::vector<HWND> foreground;
     std::vector<HWND> topmost;
     std::vector<HWND> destroyedWindows;
+    std::vector<std::pair<HWND, RECT>> moves;
+    int notificationRegistrations = 0;
+    int notificationUnregistrations = 0;
     int classRegistrations = 0;
     bool lastClassHadArrow = false;
+
+    RecordingPlatform() { displays.windowsDestroyed = &destroyedWindows; }
 
     // What the invented system answers.
     POINT cursor{400, 300};
     int passwordAnswer = 1;
     std::function<void()> duringPasswordCheck;  // the platform dialog's modal loop
+    std::function<void(HWND)> duringDestroy;    // the window's own destruction message
     bool classRegisters = true;
     HWND runningSaver = nullptr;
     bool runningSaverAlive = true;
     std::vector<Monitor> monitors;
     int failingRequest = 0;  // the window request of this number (from 1) fails
     RECT parentClient{0, 0, 152, 112};
+    // The monitor (index into `monitors`) each window is on after a display
+    // change; a window missing here is on none.
+    std::map<HWND, std::size_t> windowMonitors;
 
     void hideCursor() override { ++cursorHides; }
     POINT cursorPosition() override { return cursor; }
@@ -90,7 +108,6 @@ public:
         defaultMessages.push_back(message);
         return 0x5eed;
     }
-    void hideWindow(HWND window) override { hidden.push_back(window); }
     void raiseMainThreadPriority() override { ++priorityRaises; }
     void seedRandomFromClock() override { ++seeds; }
     std::unique_ptr<RandomImageProvider> makeProvider(
@@ -143,7 +160,20 @@ public:
     }
     void bringToForeground(HWND window) override { foreground.push_back(window); }
     void makeTopmost(HWND window) override { topmost.push_back(window); }
-    void destroyWindow(HWND window) override { destroyedWindows.push_back(window); }
+    void destroyWindow(HWND window) override {
+        destroyedWindows.push_back(window);
+        if (duringDestroy) duringDestroy(window);
+    }
+    HMONITOR monitorOfWindow(HWND window) override {
+        const auto found = windowMonitors.find(window);
+        return found == windowMonitors.end() ? nullptr : monitorHandle(found->second);
+    }
+    void moveWindow(HWND window, const RECT& rect) override { moves.emplace_back(window, rect); }
+    bool registerDisplayStateNotification(HWND) override {
+        ++notificationRegistrations;
+        return true;
+    }
+    void unregisterDisplayStateNotification() override { ++notificationUnregistrations; }
 
     static HMONITOR monitorHandle(std::size_t index) {
         return reinterpret_cast<HMONITOR>(static_cast<std::uintptr_t>(index + 1));

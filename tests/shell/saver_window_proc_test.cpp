@@ -242,23 +242,31 @@ TEST_F(ShellTest, DestroyingAnySaverWindowTearsDownEverything) {
     for (HWND w : windows) send(w, WM_CREATE);
     ASSERT_FALSE(platform_.providerAlive.expired());
 
-    // The middle monitor's window goes first.
+    // The middle monitor's window goes first; the others' own destruction
+    // messages come back while teardown destroys them.
+    platform_.duringDestroy = [this](HWND window) { send(window, WM_DESTROY); };
     send(windows[1], WM_DESTROY);
-    EXPECT_EQ(platform_.quitPosts, 1);
     EXPECT_EQ(platform_.lastQuitCode, 0);
     EXPECT_EQ(platform_.displays.destroyed, 3);
     EXPECT_EQ(platform_.displays.destroyOrder, windows) << "Displays go in creation order";
     EXPECT_EQ(platform_.displays.stopsAtDestruction, (std::vector<int>{3, 3, 3}))
         << "every loader winds down before the first Display waits for its own";
-    EXPECT_EQ(platform_.hidden, windows) << "every window is hidden before teardown waits";
+    EXPECT_EQ(platform_.destroyedWindows, (std::vector<HWND>{windows[0], windows[2]}))
+        << "every other window is destroyed";
+    EXPECT_EQ(platform_.displays.windowsDestroyedAtDestruction, (std::vector<std::size_t>{2, 2, 2}))
+        << "before the first Display waits for its loader";
+    EXPECT_EQ(platform_.notificationUnregistrations, 1);
+    EXPECT_FALSE(shell_->leftThreadsBehind());
     EXPECT_TRUE(platform_.providerAlive.expired());
     EXPECT_EQ(shell_->displayCount(), 0u);
     EXPECT_FALSE(shell_->hasProvider());
 
     // Later destructions find nothing left.
+    platform_.duringDestroy = nullptr;
     send(windows[0], WM_DESTROY);
     send(windows[2], WM_DESTROY);
     EXPECT_EQ(platform_.displays.destroyed, 3);
+    EXPECT_EQ(platform_.destroyedWindows.size(), 2u);
     shell_->renderAllDisplays();
     EXPECT_EQ(platform_.displays.frames, 0);
 }

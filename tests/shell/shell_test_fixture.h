@@ -22,6 +22,7 @@ protected:
         theSettings.multimon = false;
     }
     void TearDown() override {
+        platform_.duringDestroy = nullptr;
         shell_.reset();
         theSettings.multimon = savedMultimon_;
         theSettings.directories = savedDirectories_;
