@@ -1,6 +1,7 @@
 #include "display/gl_vsync.h"
 #include "display/pixel_format_choice.h"
 #include "loader/slide_loader.h"
+#include "platform/cpu_time.h"
 #include "platform/debug_output.h"
 #include "platform/window_surface.h"
 #include "settings/settings.h"
@@ -217,6 +218,32 @@ TEST_F(DisplayTest, GLErrorsWithoutAReadySuccessorKeepTheSlideAndPromoteInOrder)
         std::this_thread::sleep_for(1ms);
     }
     EXPECT_EQ(shown, (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(DisplayTest, ProviderThatAlwaysFailsCostsLittleAndTheDisplayAnswers) {
+    SettingsGuard::fixSlideshow(100.0f, 1.0f);
+    provider_.failCalls(1, 1 << 30);
+    // The real clock and real waits: the frames' own processor time counts.
+    Display display(window_.handle(), &provider_);
+    const auto cpuBefore = processCpuTime();
+    const auto begin = std::chrono::steady_clock::now();
+    int frames = 0;
+    while (std::chrono::steady_clock::now() - begin < 5s) {
+        const auto frameBegin = std::chrono::steady_clock::now();
+        display.renderFrame();
+        ++frames;
+        ASSERT_LT(std::chrono::steady_clock::now() - frameBegin, 1s);
+        EXPECT_EQ(display.current(), nullptr);
+    }
+    const auto cpu = processCpuTime() - cpuBefore;
+    const auto wall = std::chrono::steady_clock::now() - begin;
+    // Under a tenth of one core, frames included; a loader decoding at full
+    // speed would take all of it.
+    EXPECT_LT(cpu * 10, wall) << std::chrono::duration_cast<std::chrono::milliseconds>(cpu).count()
+                              << " ms of processor time";
+    // The pauses grow: a handful of attempts, not thousands.
+    EXPECT_LT(provider_.calls(), 20);
+    EXPECT_GT(frames, 10);
 }
 
 TEST_F(DisplayTest, ConsecutiveDisplaysStartInOppositeDirections) {

@@ -234,3 +234,25 @@ TEST_F(ProviderTest, ANomediaMarkReachesOnlyItsOwnFolder) {
     ProbedProvider provider({root}, decoder.function());
     EXPECT_EQ(asSet(provider.snapshot().files), asSet(kept));
 }
+
+TEST_F(ProviderTest, FirstChunkListedByTheFirstPictureWhenAskedTo) {
+    TempDir tree;
+    const std::string folder = makeDir(tree.file("pictures"));
+    makeFiles(folder, 3, "p");
+    theSettings.scandirChunkSize = 1000;
+    FakeDecoder decoder;
+    ProbedProvider provider({folder}, decoder.function(),
+                            RandomImageProvider::FirstChunk::OnFirstPicture);
+    // Nothing is touched at construction: the folder is still pending.
+    auto state = provider.snapshot();
+    EXPECT_TRUE(state.files.empty());
+    EXPECT_EQ(state.pendingDirs, std::vector<std::string>{folder});
+    // The first picture lists the chunk on the asking thread and serves it.
+    ASSERT_NE(provider.nextImage(), nullptr);
+    state = provider.snapshot();
+    EXPECT_EQ(state.files.size(), 3u);
+    EXPECT_EQ(state.cursor, 1u);
+    EXPECT_EQ(decoder.total(), 1);
+    for (int n = 0; n < 5; ++n) ASSERT_NE(provider.nextImage(), nullptr);
+    EXPECT_EQ(provider.snapshot().files.size(), 3u) << "listed once";
+}

@@ -4,12 +4,14 @@
 #include "platform/gl.h"
 #include "platform/gl_context.h"
 #include "slides/slide.h"
+#include "slides/slide_texture.h"
 #include "slides/texture_pool.h"
 #include "support/scripted_provider.h"
 #include "support/settings_guard.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <set>
 #include <thread>
@@ -176,4 +178,112 @@ TEST_F(SlideLoaderTest, RealProviderFeedsTheLoader) {
         EXPECT_TRUE(slide->valid());
     }
     EXPECT_TRUE(loader.stop(10s));
+}
+
+TEST_F(SlideLoaderTest, BlockingTakesAcrossTheThreadsEndNeverReadAnEmptyQueue) {
+    // A taker that keeps taking while the thread is stopped at ever later
+    // moments: each take returns a whole slide or, once the thread has ended
+    // and nothing is left, null. A take that read the end flag twice could
+    // pop an empty queue (the sanitizers see it) or give a slot back twice.
+    for (int round = 0; round < 12; ++round) {
+        auto loader = started(round % 2 + 1);
+        std::atomic<int> taken{0};
+        std::thread taker([&] {
+            while (auto slide = loader->takeSlide(true)) {
+                EXPECT_TRUE(slide->valid());
+                ++taken;
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 7));
+        loader->requestStop();
+        taker.join();
+        EXPECT_TRUE(loader->ended());
+        EXPECT_EQ(loader->takeSlide(false), nullptr);
+        EXPECT_LE(taken.load(), provider_.calls());
+    }
+}
+
+TEST_F(SlideLoaderTest, SlidesQueuedBeforeTheEndAreStillTakenThenNone) {
+    auto loader = started(2);
+    ASSERT_TRUE(provider_.waitForCalls(2));
+    const auto giveUp = std::chrono::steady_clock::now() + 20s;
+    // Both slides are queued once the thread polls for a third slot.
+    std::this_thread::sleep_for(3 * SlideLoader::kStopPoll);
+    ASSERT_TRUE(loader->stop(10s));
+    ASSERT_LT(std::chrono::steady_clock::now(), giveUp);
+    EXPECT_NE(loader->takeSlide(true), nullptr);
+    EXPECT_NE(loader->takeSlide(true), nullptr);
+    EXPECT_EQ(loader->takeSlide(true), nullptr);
+    EXPECT_EQ(loader->takeSlide(false), nullptr);
+}
+
+TEST_F(SlideLoaderTest, FailedUploadDeletesItsNameAndTheNextPicturesShow) {
+    // A name without texture storage, as a driver's failed allocation would
+    // leave it: the first upload into it fails.
+    GLuint broken = 0;
+    glGenTextures(1, &broken);
+    pool_->giveBack(broken);
+    auto loader = started(2);
+    for (int n = 2; n <= 4; ++n) {
+        auto slide = loader->takeSlide(true);
+        ASSERT_NE(slide, nullptr);
+        EXPECT_TRUE(slide->valid());
+        EXPECT_EQ(ScriptedProvider::pictureOf(slide->texture->aspect()), n);
+        EXPECT_NE(slide->texture->name(), broken);
+    }
+    ASSERT_TRUE(loader->stop(10s));
+    // Deleted, never back in the pool.
+    EXPECT_FALSE(glIsTexture(broken));
+}
+
+TEST_F(SlideLoaderTest, PausedLoaderAsksForNothingAndStopsAtOnce) {
+    provider_.holdFrom(1);
+    auto loader = started(2);
+    ASSERT_TRUE(provider_.waitForCalls(1));
+    loader->setPaused(true);
+    provider_.release();
+    std::this_thread::sleep_for(3 * SlideLoader::kStopPoll);
+    // The picture under way when the pause came is finished; no other begins.
+    EXPECT_EQ(provider_.calls(), 1);
+    loader->setPaused(false);
+    EXPECT_NE(loader->takeSlide(true), nullptr);
+    EXPECT_NE(loader->takeSlide(true), nullptr);
+    loader->setPaused(true);
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_TRUE(loader->stop(10s));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 3s);
+}
+
+TEST_F(SlideLoaderTest, StopFindsAThreadInTheProviderLeavable) {
+    provider_.holdFrom(2);
+    auto loader = started(2);
+    ASSERT_TRUE(provider_.waitForCalls(2));
+    ASSERT_NE(loader->takeSlide(true), nullptr);
+    loader->requestStop();
+    // Inside the provider it touches neither the pool nor its context...
+    EXPECT_TRUE(loader->waitUntilEndedOrLeavable(0ms));
+    EXPECT_FALSE(loader->ended());
+    // ...and after the call it ends without going on to them.
+    provider_.release();
+    EXPECT_TRUE(loader->stop(10s));
+    EXPECT_EQ(loader->takeSlide(false), nullptr);
+    EXPECT_EQ(provider_.calls(), 2);
+}
+
+TEST_F(SlideLoaderTest, CancelledUploadStaysInvalidAndDeletesItsName) {
+    const struct {
+        bool cancel;
+        bool valid;
+    } cases[] = {{false, true}, {true, false}};
+    for (const auto& c : cases) {
+        std::atomic<bool> cancel{c.cancel};
+        SlideTexture texture;
+        ASSERT_TRUE(texture.prepare(makeRGBImage(40, 30), *pool_));
+        texture.uploadPrepared(&cancel);
+        EXPECT_EQ(texture.valid(), c.valid);
+        EXPECT_EQ(texture.name() != 0, c.valid);
+    }
+    // The cancelled upload took the name the first one gave back, and
+    // deleted it instead of giving it back.
+    EXPECT_TRUE(liveTextures().empty());
 }
