@@ -22,8 +22,8 @@
 
 namespace {
 
-// The folder browser's buffers are MAX_PATH bytes by its contract.
-constexpr std::size_t pathBytes = MAX_PATH;
+// The folder browser's buffers are MAX_PATH characters by its contract.
+constexpr std::size_t pathChars = MAX_PATH;
 
 // The list box's subclass that hands dropped files to the dialog.
 constexpr UINT_PTR dropForwarderId = 1;
@@ -92,38 +92,63 @@ void removeSelectedDirectories(HWND dialog) {
     }
 }
 
+// A path from the wide API in the active code page, the one the saver's
+// file functions take; empty when some character has no form there (the
+// saver could not walk such a folder).
+std::string activeCodePagePath(const wchar_t* path) {
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, path, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1) return {};
+    std::string text(static_cast<std::size_t>(bytes), '\0');
+    BOOL lossy = FALSE;
+    // The UTF-8 code page takes no default-character flag; every character
+    // has a form there.
+    const bool utf8 = GetACP() == CP_UTF8;
+    if (WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, path, -1, text.data(), bytes,
+                            nullptr, utf8 ? nullptr : &lossy) != bytes ||
+        lossy)
+        return {};
+    text.resize(static_cast<std::size_t>(bytes - 1));
+    return text;
+}
+
 // Starts the folder browser in the process's current directory, which is
 // the folder chosen last.
 int CALLBACK browseCallback(HWND window, UINT message, LPARAM, LPARAM) {
     if (message == BFFM_INITIALIZED) {
-        char path[pathBytes];
-        const DWORD length = GetCurrentDirectoryA(sizeof path, path);
-        if (length > 0 && length < sizeof path) {
-            SendMessageA(window, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path));
+        wchar_t path[pathChars];
+        const DWORD length = GetCurrentDirectoryW(pathChars, path);
+        if (length > 0 && length < pathChars) {
+            SendMessageW(window, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path));
         }
     }
     return 0;
 }
 
+// The browser works in the wide API: a folder of MAX_PATH characters may
+// take several times as many bytes in the active code page (UTF-8), and
+// the ANSI browser would cut it short.
 void browseForDirectory(HWND dialog) {
     // The shell's browser needs COM on this thread; it is initialised only
     // for the browse, unless someone had done so already.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
-    char displayName[pathBytes] = {};
-    BROWSEINFOA info{};
+    wchar_t displayName[pathChars] = {};
+    BROWSEINFOW info{};
     info.hwndOwner = dialog;
     info.pidlRoot = nullptr;
     info.pszDisplayName = displayName;
-    info.lpszTitle = "Select image directory";
+    info.lpszTitle = L"Select image directory";
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     info.lpfn = browseCallback;
-    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info)) {
-        char path[pathBytes];
-        if (SHGetPathFromIDListA(item, path)) {
-            // The next browse starts here.
-            SetCurrentDirectoryA(path);
-            addDirectory(dialog, path);
+    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info)) {
+        wchar_t path[pathChars];
+        if (SHGetPathFromIDListW(item, path)) {
+            const std::string entry = activeCodePagePath(path);
+            if (!entry.empty()) {
+                // The next browse starts here.
+                SetCurrentDirectoryW(path);
+                addDirectory(dialog, entry.c_str());
+            }
         }
         IMalloc* allocator = nullptr;
         if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator) {
@@ -157,6 +182,10 @@ void addDroppedDirectories(HWND dialog, HDROP drop) {
 
 INT_PTR CALLBACK aboutProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_INITDIALOG:
+        // Enter or Space closes the box at once.
+        SetFocus(GetDlgItem(window, IDOK));
+        return FALSE;
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
         if (id == IDOK || id == IDCANCEL) EndDialog(window, id);

@@ -12,6 +12,7 @@
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <thread>
@@ -87,6 +88,51 @@ bool selectInBrowser(HWND browser, const std::string& path, const std::string& n
         }
     }
     return false;
+}
+
+// Selects `path` in the folder browser through the wide messages, as
+// selectInBrowser does, for paths the ANSI ones cannot carry whole.
+bool selectInBrowserWide(HWND browser, const std::wstring& path, const std::wstring& name) {
+    HWND tree = FindWindowExW(browser, nullptr, WC_TREEVIEWW, nullptr);
+    for (int attempt = 0; attempt < 150; ++attempt) {
+        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+        Sleep(100);
+        wchar_t text[MAX_PATH] = {};
+        TVITEMW entry{};
+        entry.mask = TVIF_TEXT;
+        entry.hItem = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        entry.pszText = text;
+        entry.cchTextMax = MAX_PATH;
+        if (entry.hItem && SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&entry)) &&
+            name == text) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Alt with `letter` as the keyboard delivers it to the dialog's queue, so
+// that the modal loop's dialog manager (IsDialogMessage) handles it.
+void altKey(HWND dialog, char letter) {
+    constexpr LPARAM altDown = LPARAM(1) << 29;
+    PostMessageA(dialog, WM_SYSCHAR, static_cast<WPARAM>(letter), altDown | 1);
+}
+
+// The window with the keyboard focus in the thread of `window`.
+HWND focusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+// Waits up to 10 s for `check` to hold.
+bool eventually(const std::function<bool()>& check) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        if (check()) return true;
+        Sleep(50);
+    }
+    return check();
 }
 
 class DialogTest : public RegistryTest {
@@ -376,6 +422,82 @@ TEST_F(DialogTest, AboutBoxOpensFromItsButtonAndClosesWithOk) {
         clickLater(dialog, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
+}
+
+TEST_F(DialogTest, MnemonicsReachTheirControlsThroughTheDialogManager) {
+    Settings record;
+    runDialog(record, [](HWND dialog) {
+        // Alt+B opens the About box, with the focus on its OK button.
+        altKey(dialog, 'b');
+        HWND about = waitForDialog(aboutCaption, GetCurrentProcessId(), dialog);
+        ASSERT_NE(about, nullptr);
+        EXPECT_TRUE(eventually([&] { return focusOf(about) == GetDlgItem(about, IDOK); }));
+        PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+        ASSERT_TRUE(waitUntilGone(about));
+
+        // Alt+A opens the folder browser, not the About box.
+        altKey(dialog, 'a');
+        HWND browser = waitForDialog(nullptr, GetCurrentProcessId(), dialog);
+        ASSERT_NE(browser, nullptr);
+        EXPECT_NE(text(browser), aboutCaption);
+        EXPECT_NE(FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr), nullptr);
+        PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(waitUntilGone(browser));
+
+        // The labels lead to the controls after them; the check box's own
+        // mnemonic ticks it.
+        const struct {
+            char letter;
+            int control;
+        } labels[] = {{'t', IDC_TEXTURE_SIZE}, {'s', IDC_SECONDS_SLIDER}, {'i', IDC_DIRECTORY_LIST}};
+        for (const auto& label : labels) {
+            altKey(dialog, label.letter);
+            EXPECT_TRUE(eventually([&] { return focusOf(dialog) == item(dialog, label.control); }))
+                << "Alt+" << label.letter;
+        }
+        altKey(dialog, 'm');
+        EXPECT_TRUE(eventually([&] { return multimonChecked(dialog); }));
+        clickLater(dialog, IDCANCEL);
+    });
+}
+
+TEST_F(DialogTest, BrowsedFolderLongerThanAPathInBytesIsAddedWhole) {
+    // 100 two-byte and 60 three-byte letters: far fewer than MAX_PATH
+    // characters, but over 259 bytes in UTF-8, the saver's code page.
+    ASSERT_EQ(GetACP(), static_cast<UINT>(CP_UTF8));
+    TempDir folders;
+    std::wstring greek(100, L'\u03A9');
+    std::wstring chinese(60, L'\u5199');
+    const std::filesystem::path folder = folders.path() / greek / chinese;
+    std::filesystem::create_directories(folder);
+    const std::wstring wide = folder.wstring();
+    std::string utf8(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr,
+                                                                  0, nullptr, nullptr)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8.data(), static_cast<int>(utf8.size()),
+                        nullptr, nullptr);
+    utf8.pop_back();
+    ASSERT_GT(utf8.size(), 259u);
+    ASSERT_LT(folder.wstring().size(), 240u);
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+
+    bool browserSelected = false;
+    Settings record;
+    runDialog(record, [&](HWND dialog) {
+        clickLater(dialog, IDC_ADD_DIRECTORY);
+        HWND browser = waitForDialog(nullptr, GetCurrentProcessId(), dialog);
+        ASSERT_NE(browser, nullptr);
+        browserSelected = selectInBrowserWide(browser, folder.wstring(), chinese);
+        PostMessageA(browser, WM_COMMAND, browserSelected ? IDOK : IDCANCEL, 0);
+        ASSERT_TRUE(waitUntilGone(browser));
+        if (browserSelected) {
+            EXPECT_EQ(listEntries(item(dialog, IDC_DIRECTORY_LIST)), (std::vector<std::string>{utf8}));
+        }
+        clickLater(dialog, browserSelected ? IDOK : IDCANCEL);
+    });
+    SetCurrentDirectoryW(previous);
+    if (!browserSelected) GTEST_SKIP() << "the folder browser did not select the folder";
+    EXPECT_EQ(directories(), (std::vector<std::string>{utf8}));
 }
 
 TEST_F(DialogTest, SecondOpeningInOneProcessShowsTheListOnce) {
