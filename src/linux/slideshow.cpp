@@ -6,8 +6,10 @@
 #include "linux/head_start_provider.h"
 #include "linux/saver_window.h"
 #include "linux/stop_signals.h"
+#include "loader/left_behind.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
+#include "platform/process_exit.h"
 #include "platform/thread_priority.h"
 #include "settings/settings.h"
 
@@ -68,7 +70,8 @@ int runSlideshow(SaverWindow& window, StopSignals& stop) {
         if (events.close) break;
         if (events.resized) display->resize(events.width, events.height);
         display->renderFrame();
-        if (first) {
+        // The display shows black until its first slide is ready.
+        if (first && display->current()) {
             first = false;
             reportFirstPicture();
         }
@@ -77,7 +80,15 @@ int runSlideshow(SaverWindow& window, StopSignals& stop) {
     // The user sees the desktop at once; the loader winds down behind it.
     window.hide();
     display->requestLoaderStop();
+    const std::size_t leftBefore = left_behind::count();
     display.reset();
+    if (left_behind::count() > leftBefore) {
+        // The loader is still inside the provider (a decode, a directory
+        // read): it keeps the provider, and the process ends under it
+        // without tearing anything down that it could reach.
+        left_behind::keepAlso(std::shared_ptr<void>(std::move(provider)));
+        endProcessNow(0);
+    }
     provider.reset();
     return 0;
 }

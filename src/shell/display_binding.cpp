@@ -21,13 +21,18 @@ DisplayHooks saverHooks() {
 // A saver window's Display, behind the shell's own small interface.
 class WindowDisplay final : public ShellDisplay {
 public:
-    WindowDisplay(HWND window, ImageProvider* provider) : display_(window, provider, saverHooks()) {}
+    WindowDisplay(HWND window, ImageProvider* provider)
+        : window_(window), display_(window, provider, saverHooks()) {}
     void renderFrame() override { display_.renderFrame(); }
     void requestLoaderStop() override { display_.requestLoaderStop(); }
     void pauseLoader(bool paused) override { display_.pauseLoader(paused); }
-    void fitToWindow() override { display_.fitToWindow(); }
+    void fitToWindow() override {
+        RECT client{};
+        if (GetClientRect(window_, &client)) display_.resize(client.right, client.bottom);
+    }
 
 private:
+    HWND window_;
     Display display_;
 };
 
