@@ -4,6 +4,7 @@
 #include "images/load_image_file.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
+#include "settings/settings.h"
 #include "slides/slide.h"
 #include "slides/slide_texture.h"
 #include "slides/texture_pool.h"
@@ -33,6 +34,17 @@ inline void writePhotograph(const std::filesystem::path& path, int width, int he
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     tjFree(data);
     tjDestroy(compressor);
+}
+
+// The texture edge a display would use with the current settings, read from
+// a context of this machine's driver; 0 when no context can be made.
+inline int displayTextureLimit() {
+    GLOffscreenTarget target(1, 1);
+    auto context = GLContext::create(target.target());
+    if (!context || !context->makeCurrent()) return 0;
+    theSettings.queryMaxTextureSize();
+    GLContext::releaseCurrent();
+    return theSettings.textureLimit();
 }
 
 // What the loader does for one picture, on a context of its own: decode,

@@ -67,18 +67,11 @@ int main(int argc, char** argv) {
     for (int i = 0; i < kPhotos; ++i)
         writePhotograph(folder / ("photo" + std::to_string(i) + ".jpg"), kWidth, kHeight, 1234u + i);
 
-    {
-        // The texture limit the display will use.
-        GLOffscreenTarget target(1, 1);
-        auto context = GLContext::create(target.target());
-        if (!context || !context->makeCurrent()) {
-            std::fprintf(stderr, "no OpenGL context\n");
-            return 1;
-        }
-        theSettings.queryMaxTextureSize();
-        GLContext::releaseCurrent();
+    const int edge = displayTextureLimit();
+    if (edge == 0) {
+        std::fprintf(stderr, "no OpenGL context\n");
+        return 1;
     }
-    const int edge = theSettings.textureLimit();
     std::vector<double> bare;
     for (int i = 0; i < 3; ++i)
         bare.push_back(milliseconds(barePreparation(folder / "photo0.jpg", edge)));

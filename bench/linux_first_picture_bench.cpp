@@ -105,17 +105,11 @@ int main(int argc, char** argv) {
     writePhotograph(folder / "photo.jpg", kWidth, kHeight, 1234u);
 
     theSettings.setDefaults();
-    {
-        GLOffscreenTarget target(1, 1);
-        auto context = GLContext::create(target.target());
-        if (!context || !context->makeCurrent()) {
-            std::fprintf(stderr, "no OpenGL context\n");
-            return 1;
-        }
-        theSettings.queryMaxTextureSize();
-        GLContext::releaseCurrent();
+    const int edge = displayTextureLimit();
+    if (edge == 0) {
+        std::fprintf(stderr, "no OpenGL context\n");
+        return 1;
     }
-    const int edge = theSettings.textureLimit();
 
     std::vector<double> bare;
     std::vector<double> first;

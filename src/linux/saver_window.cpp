@@ -1,6 +1,7 @@
 #include "linux/saver_window.h"
 
 #include "linux/x11_connection.h"
+#include "platform/posix/x_error_trap.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -12,34 +13,18 @@ namespace {
     return static_cast<::Display*>(connection.handle());
 }
 
-// Set by the handler below while a foreign window is looked at.
-bool lookupFailed = false;
-
-int noteLookupError(::Display*, XErrorEvent*) {
-    lookupFailed = true;
-    return 0;
-}
-
 bool readAttributes(::Display* x, Window window, XWindowAttributes& attributes) {
-    XSync(x, False);
-    lookupFailed = false;
-    auto previous = XSetErrorHandler(noteLookupError);
+    XErrorTrap trap(x);
     const Status status = XGetWindowAttributes(x, window, &attributes);
-    XSync(x, False);
-    XSetErrorHandler(previous);
-    return status != 0 && !lookupFailed;
+    return trap.succeeded() && status != 0;
 }
 
 // Structure changes of a foreign window, selected while errors are caught:
 // the window may go between the look and the request.
 bool watchWindow(::Display* x, Window window) {
-    XSync(x, False);
-    lookupFailed = false;
-    auto previous = XSetErrorHandler(noteLookupError);
+    XErrorTrap trap(x);
     XSelectInput(x, window, StructureNotifyMask);
-    XSync(x, False);
-    XSetErrorHandler(previous);
-    return !lookupFailed;
+    return trap.succeeded();
 }
 
 }  // namespace
@@ -100,12 +85,8 @@ SaverWindow::~SaverWindow() {
         XDestroyWindow(x, native_.xWindow);
     } else {
         // Leave the foreign window's events to their owner.
-        XSync(x, False);
-        lookupFailed = false;
-        auto previous = XSetErrorHandler(noteLookupError);
+        XErrorTrap trap(x);
         XSelectInput(x, native_.xWindow, NoEventMask);
-        XSync(x, False);
-        XSetErrorHandler(previous);
     }
     XFlush(x);
 }

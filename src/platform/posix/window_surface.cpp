@@ -1,6 +1,7 @@
 #include "platform/window_surface.h"
 
 #include "platform/native_window.h"
+#include "platform/posix/x_error_trap.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
@@ -9,25 +10,11 @@
 
 namespace {
 
-// Set while a query below may fail on a window that has gone: X reports
-// errors asynchronously, and the default handler would end the process.
-// Only the thread that owns the connection queries it.
-bool queryFailed = false;
-
-int noteError(::Display*, XErrorEvent*) {
-    queryFailed = true;
-    return 0;
-}
-
 // The window's size and visual; false when the window does not exist.
 bool readAttributes(::Display* x, Window window, XWindowAttributes& attributes) {
-    XSync(x, False);
-    queryFailed = false;
-    auto previous = XSetErrorHandler(noteError);
+    XErrorTrap trap(x);
     const Status status = XGetWindowAttributes(x, window, &attributes);
-    XSync(x, False);
-    XSetErrorHandler(previous);
-    return status != 0 && !queryFailed;
+    return trap.succeeded() && status != 0;
 }
 
 // The rate of the monitor that holds the window's centre, from RandR's
