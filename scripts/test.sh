@@ -40,10 +40,17 @@ run_suite() {
         ctest --preset "$preset" -j "$jobs" -V "$@" >"$logs/$name-ctest.log" 2>&1 || status=1
         grep -E '^ *[0-9]+/[0-9]+ Test +#|tests passed|\[  FAILED  \]|Failure|Total Test time' \
             "$logs/$name-ctest.log" || true
-        passed="$(grep -oE '\[  PASSED  \] [0-9]+ tests?' "$logs/$name-ctest.log" |
-            awk '{s += $4} END {print s + 0}')"
-        failed="$(grep -oE '\[  FAILED  \] [0-9]+ tests?, listed below' "$logs/$name-ctest.log" |
-            awk '{s += $4} END {print s + 0}')"
+        # Only the lines CTest prefixes with a test number: it prints a
+        # failed test's output once more, unprefixed, at the end.
+        passed="$(grep -oE '^[0-9]+: \[  PASSED  \] [0-9]+ tests?' "$logs/$name-ctest.log" |
+            awk '{s += $5} END {print s + 0}')"
+        failed="$(grep -oE '^[0-9]+: \[  FAILED  \] [0-9]+ tests?, listed below' "$logs/$name-ctest.log" |
+            awk '{s += $5} END {print s + 0}')"
+        # That repeat is where a failure's reasons are: show it.
+        if [ "$status" -ne 0 ]; then
+            sed -n '/Test  *#.*\*\*\*/,$p' "$logs/$name-ctest.log" | grep -vE '^[0-9]+: ' |
+                tail -200 || true
+        fi
         # An executable that died before its summary still counts as a failure.
         if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
     else
