@@ -33,6 +33,8 @@ PACKAGES=(
   libegl-dev libegl-mesa0 libgl1-mesa-dri libglu1-mesa-dev libglx-mesa0
   # the Linux program: X11 windows, monitor rates, its settings file checked
   libx11-dev libxrandr-dev libxml2-utils
+  # what XScreenSaver's daemon links (it is unpacked, not installed: see below)
+  libxft2 libxi6 libxinerama1 libxt6 libxxf86vm1
   # native codecs
   libtiff-dev libturbojpeg0-dev libjpeg62-turbo-dev libpng-dev libgif-dev
   libstb-dev zlib1g-dev
@@ -439,6 +441,40 @@ check_zlib() {
   log "zlib: $(dpkg-query -W -f='${Version}' libz-mingw-w64-dev) from libz-mingw-w64-dev"
 }
 
+# --- XScreenSaver's daemon ------------------------------------------------------
+
+# The Linux program's end-to-end test runs it under the real daemon. Only the
+# daemon's own package is unpacked, into the cache: installing it would pull
+# in its collection of display hacks, which the tests have no use for.
+XSS_ROOT=$CACHE_ROOT/xscreensaver
+unpack_xscreensaver() {
+  local version
+  version=$(apt-cache policy xscreensaver 2>/dev/null | awk '/Candidate:/ {print $2}')
+  if [[ -z $version || $version == "(none)" ]] && ((apt_updated == 0)); then
+    apt_update
+    version=$(apt-cache policy xscreensaver 2>/dev/null | awk '/Candidate:/ {print $2}')
+  fi
+  [[ -n $version && $version != "(none)" ]] || die "no xscreensaver package in apt's lists"
+  if [[ -x $XSS_ROOT/usr/bin/xscreensaver && $(cat "$XSS_ROOT/.version" 2>/dev/null) == "$version" ]]; then
+    log "xscreensaver: daemon $version unpacked in $XSS_ROOT"
+    return
+  fi
+  log "xscreensaver: unpacking the daemon $version"
+  local dl
+  dl=$(mktemp -d "$CACHE_ROOT/xscreensaver-dl.XXXXXX")
+  if ! (cd "$dl" && apt-get download -q "xscreensaver=$version") >"$dl/download.log" 2>&1; then
+    ((apt_updated)) || { rm -rf "$dl"; apt_update; unpack_xscreensaver; return; }
+    cat "$dl/download.log" >&2
+    rm -rf "$dl"
+    die "apt-get download xscreensaver failed"
+  fi
+  rm -rf "$XSS_ROOT.new"
+  dpkg-deb -x "$dl"/xscreensaver_*.deb "$XSS_ROOT.new" || die "dpkg-deb -x failed"
+  printf '%s\n' "$version" >"$XSS_ROOT.new/.version"
+  rm -rf "$XSS_ROOT" "$dl"
+  mv "$XSS_ROOT.new" "$XSS_ROOT"
+}
+
 # --- main ------------------------------------------------------------------
 
 CODECS=(
@@ -473,3 +509,4 @@ for codec in "${CODECS[@]}"; do
   build_codec "${args[@]}"
 done
 log "Windows codecs ready in $PREFIX ($((SECONDS - total_start)) s)"
+unpack_xscreensaver

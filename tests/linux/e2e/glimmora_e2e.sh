@@ -22,8 +22,33 @@ glimmora_pid=""
 window_pid=""
 run=0
 
+daemon_pid=""
+shared=""
+
+# process_tree PID: PID and every process below it.
+process_tree() {
+    local all pids="$1" next="$1" pid children
+    all="$(ps -eo pid=,ppid=)"
+    while [ -n "$next" ]; do
+        children=""
+        for pid in $next; do
+            children="$children $(awk -v p="$pid" '$2 == p {print $1}' <<<"$all")"
+        done
+        next="$(echo $children)"
+        pids="$pids $next"
+    done
+    echo $pids
+}
+
 cleanup() {
     [ -n "$glimmora_pid" ] && kill -KILL "$glimmora_pid" 2>/dev/null && wait "$glimmora_pid" 2>/dev/null
+    if [ -n "$daemon_pid" ]; then
+        # The daemon, its graphics process and the program under it.
+        # shellcheck disable=SC2046
+        kill -KILL $(process_tree "$daemon_pid") 2>/dev/null
+        wait "$daemon_pid" 2>/dev/null
+    fi
+    [ -n "$shared" ] && rm -rf "$shared"
     if [ -n "$window_pid" ]; then
         kill "$window_pid" 2>/dev/null
         wait "$window_pid" 2>/dev/null
@@ -335,6 +360,82 @@ installed_files)
         checked=$((checked + 1))
     done
     [ "$checked" -ge 7 ] || fail "only $checked options found in $xml"
+    ;;
+
+under_xscreensaver)
+    # Installed, added to ~/.xscreensaver's programs as the README says and
+    # run by XScreenSaver's own daemon: the pictures show in the daemon's
+    # window, and a key, a click or a move ends the program within a second.
+    xss="${GLIMMORA_XSCREENSAVER_ROOT:-/var/cache/glimmora/xscreensaver}"
+    [ -x "$xss/usr/bin/xscreensaver" ] ||
+        fail "no XScreenSaver daemon under $xss (scripts/setup.sh unpacks it)"
+    # The daemon starts no hack for root, so as root it runs as nobody, on
+    # files in a folder anyone can read.
+    shared="$(mktemp -d /tmp/glimmora-xscreensaver.XXXXXX)" || fail "no temporary folder"
+    chmod 755 "$shared"
+    as_user=()
+    [ "$(id -u)" -eq 0 ] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    "$cmake_command" --install "$build_dir" --prefix "$shared/install" >"$work/install.log" 2>&1 ||
+        fail "cmake --install failed: $(tail -3 "$work/install.log")"
+    solid_pictures "$shared/pictures" red green
+    home="$shared/home"
+    mkdir -p "$home/.config/glimmora"
+    printf 'seconds = 2\nseconds-sigma = 0\nfade = 0\n' >"$home/.config/glimmora/glimmora.conf"
+    {
+        printf 'timeout:\t1:00:00\nlock:\t\tFalse\nsplash:\t\tFalse\nfade:\t\tFalse\n'
+        printf 'unfade:\t\tFalse\ndpmsEnabled:\tFalse\nmode:\t\tone\nselected:\t0\n'
+        printf 'programs:\t\t\t\t\t\t\t      \\\n'
+        printf '\t\tGL:  glimmora -root --dir %s  \\n\\\n' "$shared/pictures"
+    } >"$home/.xscreensaver"
+    [ "${#as_user[@]}" -eq 0 ] || chown -R 65534:65534 "$home"
+    daemon_log="$work/xscreensaver.log"
+    xss_env=(env HOME="$home"
+        PATH="$shared/install/libexec/xscreensaver:$xss/usr/libexec/xscreensaver:$xss/usr/bin:$PATH")
+    "${as_user[@]}" "${xss_env[@]}" xscreensaver --no-splash --verbose >"$daemon_log" 2>&1 &
+    daemon_pid=$!
+    command_xss() { "${as_user[@]}" "${xss_env[@]}" xscreensaver-command "$@" >/dev/null 2>&1; }
+    for i in $(seq 100); do
+        command_xss -version && break
+        ended "$daemon_pid" && fail "the daemon ended: $(tail -5 "$daemon_log")"
+        sleep 0.1
+    done
+    launched=0
+    for input in "key space" "click 1" "mousemove_relative -- 40 0"; do
+        command_xss -activate || fail "xscreensaver-command -activate failed"
+        pid=""
+        for i in $(seq 300); do
+            pid="$(grep -oE 'forked "glimmora -root[^"]*" in pid [0-9]+' "$daemon_log" |
+                sed -n "$((launched + 1))s/.* pid //p")"
+            [ -n "$pid" ] && break
+            sleep 0.1
+        done
+        [ -n "$pid" ] || fail "the daemon did not start glimmora: $(tail -5 "$daemon_log")"
+        launched=$((launched + 1))
+        # Both pictures in turn: it draws into the daemon's window and runs
+        # on with the settings file's seconds.
+        seen=""
+        for i in $(seq 150); do
+            colour_at 320 240
+            case " $seen " in *" $got "*) ;; *) seen="$seen $got" ;; esac
+            [[ " $seen " == *" red "* && " $seen " == *" green "* ]] && break
+            sleep 0.2
+        done
+        [[ " $seen " == *" red "* && " $seen " == *" green "* ]] ||
+            fail "colours seen under XScreenSaver:$seen"
+        # shellcheck disable=SC2086
+        xdotool $input
+        start=$(date +%s%N)
+        while ! ended "$pid"; do
+            (($(date +%s%N) - start > 1000000000)) && fail "glimmora still running 1 s after $input"
+            sleep 0.01
+        done
+        echo "$input: ended after $((($(date +%s%N) - start) / 1000000)) ms"
+        log="$daemon_log"
+        check_clean
+    done
+    command_xss -exit
+    wait "$daemon_pid" 2>/dev/null
+    daemon_pid=""
     ;;
 
 *)
