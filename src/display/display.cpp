@@ -160,6 +160,17 @@ void Display::wait(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+void Display::waitForFirstSlide(std::uint32_t milliseconds) {
+    // A loop with a wait of its own (for messages) keeps it. Otherwise the
+    // wait ends when the slide is ready, and the first picture is drawn at
+    // once instead of up to a period later.
+    if (hooks_.sleep || milliseconds == 0 || loaderGone_) {
+        wait(milliseconds);
+        return;
+    }
+    loader_->waitForSlide(std::chrono::milliseconds(milliseconds));
+}
+
 void Display::drawNewFadeLength() {
     float fade = singlePrecision(gaussian(theSettings.fadeMean, theSettings.fadeSigma));
     // A fade length that is no number (or no finite one) would leave both
@@ -283,7 +294,7 @@ void Display::renderFrame() {
         // No slide yet: black for a period, and back to the loop, which
         // handles input meanwhile.
         showBlack();
-        wait(pacer_.afterSwap(readClock()));
+        waitForFirstSlide(pacer_.afterSwap(readClock()));
         return;
     }
 

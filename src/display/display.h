@@ -110,6 +110,8 @@ private:
     bool takeFirstSlide();
     double frameTime();
     void showBlack();
+    // The pacing wait of a frame without a slide.
+    void waitForFirstSlide(std::uint32_t milliseconds);
     void drawSlides(double dt, double remaining);
     bool drainGLErrors();
     void handOver();

@@ -168,6 +168,14 @@ std::unique_ptr<Slide> SlideLoader::takeSlide(bool block) {
     return slide;
 }
 
+bool SlideLoader::waitForSlide(std::chrono::milliseconds bound) {
+    if (!readySlides_.try_acquire_for(bound)) return false;
+    // Given back at once: nobody else takes slides, so the caller's next
+    // take finds it.
+    readySlides_.release();
+    return true;
+}
+
 void SlideLoader::requestStop() {
     {
         std::lock_guard lock(stateMutex_);

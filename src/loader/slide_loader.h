@@ -58,6 +58,9 @@ public:
     // it waits until one is ready, or until the thread has ended and there
     // is none; without, it returns null at once when none is ready.
     std::unique_ptr<Slide> takeSlide(bool block);
+    // Waits at most `bound` until a slide is ready, without taking it; true
+    // when one is. Only for the one thread that takes slides.
+    bool waitForSlide(std::chrono::milliseconds bound);
     // True once the thread has ended (or was never started): what is still
     // queued is all it will ever deliver.
     bool ended() const { return endedFlag_.load(std::memory_order_acquire); }

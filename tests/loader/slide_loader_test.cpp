@@ -98,6 +98,21 @@ TEST_F(SlideLoaderTest, NonBlockingTakeOnAnEmptyQueueReturnsAtOnce) {
     EXPECT_NE(loader->takeSlide(true), nullptr);
 }
 
+TEST_F(SlideLoaderTest, WaitForASlideEndsWhenOneIsReadyAndLeavesItToTheTake) {
+    provider_.holdFrom(1);
+    auto loader = started(1);
+    ASSERT_TRUE(provider_.waitForCalls(1));
+    // None comes while the decode is held: the wait runs out.
+    EXPECT_FALSE(loader->waitForSlide(std::chrono::milliseconds(30)));
+    provider_.release();
+    // Long before the bound, and as often as asked: the slide stays queued.
+    EXPECT_TRUE(loader->waitForSlide(20s));
+    EXPECT_TRUE(loader->waitForSlide(std::chrono::milliseconds(0)));
+    auto slide = loader->takeSlide(false);
+    ASSERT_NE(slide, nullptr);
+    EXPECT_EQ(ScriptedProvider::pictureOf(slide->texture->aspect()), 1);
+}
+
 TEST_F(SlideLoaderTest, PictureWithoutUploadIsSkipped) {
     provider_.failCalls(1, 3);
     auto loader = started();
