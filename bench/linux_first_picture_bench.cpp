@@ -51,34 +51,47 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// One bare preparation in a fresh process (this program with --bare);
-// negative when it failed.
-double freshBareMs(const std::filesystem::path& photo, int edge) {
+// A child running `arguments` with its `childFd` (standard output or error)
+// into a pipe; the child's pid, or 0 when it could not start. The caller
+// reads `readFd` and closes it.
+pid_t spawnInto(std::vector<std::string> arguments, int childFd, int& readFd) {
     int pipeFds[2];
-    if (pipe(pipeFds) != 0) return -1.0;
+    if (pipe(pipeFds) != 0) return 0;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], childFd);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    std::vector<std::string> arguments = {"/proc/self/exe", "--bare", photo.string(),
-                                          std::to_string(edge)};
     std::vector<char*> argv;
     for (auto& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
     pid_t child = 0;
-    const int spawned =
-        posix_spawn(&child, "/proc/self/exe", &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeFds[1]);
+    if (spawned != 0) {
+        close(pipeFds[0]);
+        return 0;
+    }
+    readFd = pipeFds[0];
+    return child;
+}
+
+// One bare preparation in a fresh process (this program with --bare);
+// negative when it failed.
+double freshBareMs(const std::filesystem::path& photo, int edge) {
+    int readFd = -1;
+    const pid_t child = spawnInto({"/proc/self/exe", "--bare", photo.string(), std::to_string(edge)},
+                                  STDOUT_FILENO, readFd);
+    if (child == 0) return -1.0;
     std::string text;
     char buffer[128];
     ssize_t got = 0;
-    while (spawned == 0 && (got = read(pipeFds[0], buffer, sizeof buffer)) > 0)
+    while ((got = read(readFd, buffer, sizeof buffer)) > 0)
         text.append(buffer, static_cast<std::size_t>(got));
-    close(pipeFds[0]);
+    close(readFd);
     int status = 0;
-    if (spawned == 0) waitpid(child, &status, 0);
-    if (spawned != 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1.0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1.0;
     return std::strtod(text.c_str(), nullptr);
 }
 
@@ -86,32 +99,16 @@ double freshBareMs(const std::filesystem::path& photo, int edge) {
 // debugger output until it reports the first picture; returns the time from
 // just before the start, or a negative number when it never says.
 double firstPictureMs(const char* program, const std::string& folder) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return -1.0;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    std::vector<std::string> arguments = {program, "-root", "--dir", folder};
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
     setenv("GLIMMORA_DEBUG_OUTPUT", "1", 1);
-
     const double start = monotonicMs();
-    pid_t child = 0;
-    const int spawned = posix_spawn(&child, program, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (spawned != 0) {
-        close(pipeFds[0]);
-        return -1.0;
-    }
+    int readFd = -1;
+    const pid_t child = spawnInto({program, "-root", "--dir", folder}, STDERR_FILENO, readFd);
+    if (child == 0) return -1.0;
     double firstAt = -1.0;
     std::string text;
     char buffer[512];
     for (;;) {
-        const ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
+        const ssize_t got = read(readFd, buffer, sizeof buffer);
         if (got <= 0) break;
         text.append(buffer, static_cast<std::size_t>(got));
         const auto at = text.find("first picture on screen at monotonic ");
@@ -121,7 +118,7 @@ double firstPictureMs(const char* program, const std::string& folder) {
         }
     }
     kill(child, SIGTERM);
-    close(pipeFds[0]);
+    close(readFd);
     int status = 0;
     waitpid(child, &status, 0);
     return firstAt < 0 ? -1.0 : firstAt - start;
