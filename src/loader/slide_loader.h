@@ -107,6 +107,7 @@ private:
 
     std::mutex queueMutex_;
     std::deque<std::unique_ptr<Slide>> queue_;  // guarded by queueMutex_, one push or pop at a time
+    std::condition_variable slideQueued_;       // with queueMutex_: notified on every push
     Semaphore readySlides_{0};                  // one count per slide in queue_
     Semaphore freeSlots_{0};                    // one count per slide the thread may still prepare
     // Written under stateMutex_ (so that waits on wakeSignal_ see it), read

@@ -1,6 +1,7 @@
 #include "loader/slide_loader.h"
 
 #include "images/random_image_provider.h"
+#include "platform/cpu_time.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
 #include "slides/slide.h"
@@ -111,6 +112,30 @@ TEST_F(SlideLoaderTest, WaitForASlideEndsWhenOneIsReadyAndLeavesItToTheTake) {
     auto slide = loader->takeSlide(false);
     ASSERT_NE(slide, nullptr);
     EXPECT_EQ(ScriptedProvider::pictureOf(slide->texture->aspect()), 1);
+}
+
+TEST_F(SlideLoaderTest, WaitsCostNoProcessorTime) {
+    // Processor time over two seconds of `wait`, against a twentieth of one
+    // core.
+    auto cheap = [](auto wait) {
+        const auto cpuBefore = processCpuTime();
+        const auto begin = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() - begin < 2s) wait();
+        const auto cpu = processCpuTime() - cpuBefore;
+        EXPECT_LT(cpu * 20, std::chrono::steady_clock::now() - begin)
+            << std::chrono::duration_cast<std::chrono::milliseconds>(cpu).count() << " ms";
+    };
+    auto loader = started(1);
+    ASSERT_TRUE(loader->waitForSlide(20s));
+    // The queue is full: the loader waits for a slot that nobody frees.
+    cheap([] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); });
+    // The decode of the next picture is held: the display waits for a
+    // slide that is not coming.
+    provider_.holdFrom(2);
+    ASSERT_NE(loader->takeSlide(false), nullptr);
+    ASSERT_TRUE(provider_.waitForCalls(2));
+    cheap([&] { EXPECT_FALSE(loader->waitForSlide(std::chrono::milliseconds(16))); });
+    provider_.release();
 }
 
 TEST_F(SlideLoaderTest, PictureWithoutUploadIsSkipped) {
