@@ -34,6 +34,23 @@ start_private_xvfb() {
     return 1
 }
 
+# screenshot_every_5s PID SHOTS SECONDS: a screenshot of the root into
+# SHOTS every 5 s for SECONDS while PID runs. False, with ended_status set to
+# PID's exit status, when PID ended first.
+screenshot_every_5s() {
+    local pid="$1" shots="$2" seconds="$3" t shot
+    for ((t = 5; t <= seconds; t += 5)); do
+        sleep 5
+        if ! kill -0 "$pid" 2>/dev/null; then
+            ended_status=0
+            wait "$pid" || ended_status=$?
+            return 1
+        fi
+        shot="$shots/shot-$(printf '%03d' "$t")s.png"
+        import -display "$DISPLAY" -window root "$shot" 2>/dev/null && echo "    $shot"
+    done
+}
+
 stop_private_xvfb() {
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null

@@ -45,18 +45,11 @@ echo "==> no DISPLAY: running glimmora -root on a private Xvfb ($DISPLAY) for $s
 echo "==> a screenshot every 5 s goes to $shots/"
 "$program" -root --dir "$pictures" &
 glimmora_pid=$!
-for ((t = 5; t <= seconds; t += 5)); do
-    sleep 5
-    if ! kill -0 "$glimmora_pid" 2>/dev/null; then
-        status=0
-        wait "$glimmora_pid" || status=$?
-        glimmora_pid=""
-        echo "==> glimmora ended early with status $status"
-        exit "$status"
-    fi
-    shot="$shots/shot-$(printf '%03d' "$t")s.png"
-    import -display "$DISPLAY" -window root "$shot" 2>/dev/null && echo "    $shot"
-done
+if ! screenshot_every_5s "$glimmora_pid" "$shots" "$seconds"; then
+    glimmora_pid=""
+    echo "==> glimmora ended early with status $ended_status"
+    exit "$ended_status"
+fi
 kill -TERM "$glimmora_pid"
 status=0
 wait "$glimmora_pid" || status=$?

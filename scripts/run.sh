@@ -53,16 +53,9 @@ echo "==> no DISPLAY: running Glimmora.scr $mode on a private Xvfb ($DISPLAY) fo
 echo "==> a screenshot every 5 s goes to $shots/"
 "$wine_exec" "$scr" "$mode" &
 saver_pid=$!
-for ((t = 5; t <= seconds; t += 5)); do
-    sleep 5
-    if ! kill -0 "$saver_pid" 2>/dev/null; then
-        status=0
-        wait "$saver_pid" || status=$?
-        saver_pid=""
-        echo "==> Glimmora.scr ended early with status $status"
-        exit "$status"
-    fi
-    shot="$shots/shot-$(printf '%03d' "$t")s.png"
-    import -display "$DISPLAY" -window root "$shot" 2>/dev/null && echo "    $shot"
-done
+if ! screenshot_every_5s "$saver_pid" "$shots" "$seconds"; then
+    saver_pid=""
+    echo "==> Glimmora.scr ended early with status $ended_status"
+    exit "$ended_status"
+fi
 echo "==> done; the screenshots are in $shots/"
