@@ -84,15 +84,7 @@ trap stop_private_xvfb EXIT
 if [ -z "${DISPLAY:-}" ]; then
     start_private_xvfb 1280x1024x24 "$logs/xvfb.log"
 fi
-# The Windows tests share one prefix. Its wineserver would exit 3 s after
-# its last client, and a test starting at that moment fails with "wine
-# client error ... Connection reset by peer": one server stays up for the
-# whole suite instead, and is ended after it.
-shared_prefix="$root/build/windows/wineprefix"
-mkdir -p "$shared_prefix"
-WINEPREFIX="$shared_prefix" wineserver -p 2>/dev/null || true
 run_suite windows windows || failed_suites=$((failed_suites + 1))
-WINEPREFIX="$shared_prefix" wineserver -k 2>/dev/null || true
 
 total_passed=0
 total_failed=0
