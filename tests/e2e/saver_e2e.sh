@@ -32,6 +32,7 @@ mkdir -p "$shots"
 
 source "$here/../../scripts/private-xvfb.sh"
 background=()
+last_saver=none
 cleanup() {
     local pid
     for pid in "${background[@]}"; do kill "$pid" 2>/dev/null; done
@@ -146,6 +147,7 @@ start_saver() {
     local name="$1"
     shift
     rm -f "$work/$name.status"
+    last_saver="$name"
     drive run "$scr_win" 60000 "$@" >"$work/$name.status" &
     background+=($!)
     eval "${name}_pid=$!"
@@ -182,7 +184,12 @@ still_running() {
 wait_window() {
     local out
     out="$(drive window WindowsScreenSaverClass "$1" 40000)"
-    [[ "$out" == window* ]] || { fail "no \"$1\" window: $out" >&2; return 1; }
+    if [[ "$out" != window* ]]; then
+        # What the saver said of its end tells a saver that never started
+        # from one that ended at once.
+        fail "no \"$1\" window: $out; the saver: \"$(tr -d '\r' <"$work/$last_saver.status" 2>/dev/null)\"" >&2
+        return 1
+    fi
     echo "$out"
 }
 
@@ -365,6 +372,7 @@ start_saver_raw() {
     local name="$1"
     shift
     rm -f "$work/$name.status"
+    last_saver="$name"
     wine "$driver" run "$scr_win" 60000 "$@" >"$work/$name.status" 2>/dev/null &
     background+=($!)
     eval "${name}_pid=$!"
