@@ -29,12 +29,30 @@ struct FreeDeleter {
     void operator()(unsigned char* p) const { std::free(p); }
 };
 
+// The texts of libjpeg's warnings, the only messages it goes on after.
+constexpr const char* kWarningTexts[] = {
+    "Corrupt JPEG data",
+    "Premature end of JPEG file",
+    "Unknown Adobe color transform code",
+    "Inconsistent progression sequence",
+    "Warning: unknown JFIF revision number",
+    "Invalid SOS parameters for sequential JPEG",
+    "Application transferred too many scanlines",
+};
+
 // libjpeg goes on past damage it can step over (junk before a marker, a
 // malformed APP segment, data that ends early, whose missing rows it fills
 // with grey) and only warns; every viewer shows such a file, so only a
-// fatal error refuses it.
+// fatal error refuses it. TurboJPEG still calls a fatal error that came
+// after a warning a warning, although it wrote no row; the message, the
+// last one libjpeg gave, tells them apart.
 bool decodeFailed(tjhandle handle, int status) {
-    return status != 0 && tjGetErrorCode(handle) != TJERR_WARNING;
+    if (status == 0) return false;
+    if (tjGetErrorCode(handle) != TJERR_WARNING) return true;
+    const char* message = tjGetErrorStr2(handle);
+    for (const char* warning : kWarningTexts)
+        if (std::strncmp(message, warning, std::strlen(warning)) == 0) return false;
+    return true;
 }
 
 // Photoshop and most other writers that add an Adobe APP14 marker store

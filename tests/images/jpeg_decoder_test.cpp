@@ -108,6 +108,19 @@ TEST(JpegDecoder, RecoverableDamageIsShown) {
     }
 }
 
+// A fatal error after a warning writes no rows: such a file is refused, not
+// shown as whatever its buffer held.
+TEST(JpegDecoder, FatalDamageAfterAWarningIsRefused) {
+    const std::string good = jpegFile(kSmooth, JpegKind::progressive);
+    const std::size_t dqt = segmentAt(good, "\xFF\xDB");
+    std::string file = good.substr(0, dqt) + "\x12\x34\x56" + good.substr(dqt);
+    // The second scan names a component the frame does not have.
+    const std::size_t secondScan = file.find("\xFF\xDA", segmentAt(file, "\xFF\xDA") + 2);
+    ASSERT_NE(secondScan, std::string::npos);
+    file[secondScan + 5] = '\x77';
+    EXPECT_EQ(decode(file), nullptr);
+}
+
 TEST(JpegDecoder, OrientationIsFoundPastJunkBeforeTheExifBlock) {
     // Junk and a stuffed 0xFF00 between the JFIF block and the EXIF block.
     const std::string good = jpegFile(kSmooth, JpegKind::baseline);
@@ -123,12 +136,18 @@ TEST(JpegDecoder, OrientationIsFoundPastJunkBeforeTheExifBlock) {
 }
 
 // Data that ends early is shown as far as it goes, the rest grey, as
-// viewers do; a file cut before its picture data begins is refused.
+// viewers do; a file cut before its picture data begins is refused, and
+// so is a progressive file cut inside a table between its scans.
 TEST(JpegDecoder, CutShortShowsWhatWasDecoded) {
     const std::string baseline = jpegFile(kSmooth, JpegKind::baseline);
     const std::string progressive = jpegFile(kSmooth, JpegKind::progressive);
+    // Inside the first scan's coded data.
+    const std::size_t firstScan = segmentAt(progressive, "\xFF\xDA");
+    const std::size_t firstScanData = firstScan + 2 + 12;
+    const std::size_t progressiveCut =
+        (firstScanData + progressive.find('\xFF', firstScanData)) / 2;
     for (const std::string* file : {&baseline, &progressive}) {
-        auto image = decode(file->substr(0, file->size() * 3 / 4));
+        auto image = decode(file->substr(0, file == &baseline ? file->size() * 3 / 4 : progressiveCut));
         ASSERT_NE(image, nullptr);
         ASSERT_EQ(image->width, 48);
         if (file != &baseline) continue;
@@ -140,6 +159,9 @@ TEST(JpegDecoder, CutShortShowsWhatWasDecoded) {
     }
     EXPECT_EQ(decode(baseline.substr(0, segmentAt(baseline, "\xFF\xDA"))), nullptr);
     EXPECT_EQ(decode(baseline.substr(0, segmentAt(baseline, "\xFF\xC0") + 6)), nullptr);
+    const std::size_t secondTables = progressive.find("\xFF\xC4", firstScanData);
+    ASSERT_NE(secondTables, std::string::npos);
+    EXPECT_EQ(decode(progressive.substr(0, secondTables + 8)), nullptr);
 }
 
 }  // namespace
