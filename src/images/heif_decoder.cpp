@@ -185,9 +185,13 @@ std::unique_ptr<RGBImage> decodeHeif(const unsigned char* data, std::size_t size
     if (heif_context_get_primary_image_handle(context.get(), handle.out()).code != heif_error_Ok)
         return nullptr;
 
-    // The declared size (after rotation) decides before anything is decoded.
+    // The declared sizes decide before anything is decoded: the picture's
+    // after rotation and crop, and the stored one, which libheif decodes
+    // whole before it crops (a small crop of a huge grid).
     if (!imageSizeAcceptable(heif_image_handle_get_width(handle.get()),
-                             heif_image_handle_get_height(handle.get())))
+                             heif_image_handle_get_height(handle.get())) ||
+        !imageSizeAcceptable(heif_image_handle_get_ispe_width(handle.get()),
+                             heif_image_handle_get_ispe_height(handle.get())))
         return nullptr;
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;

@@ -1,5 +1,7 @@
 #include "linux/head_start_provider.h"
 
+#include <chrono>
+
 HeadStartProvider::HeadStartProvider(std::unique_ptr<RandomImageProvider> provider)
     : provider_(std::move(provider)) {
     first_ = std::async(std::launch::async, [source = provider_.get()] { return source->nextImage(); });
@@ -18,4 +20,9 @@ std::unique_ptr<RGBImage> HeadStartProvider::nextImage() {
     }
     if (first.valid()) return first.get();
     return provider_->nextImage();
+}
+
+bool HeadStartProvider::headStartRunning() {
+    std::lock_guard lock(mutex_);
+    return first_.valid() && first_.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
 }

@@ -20,6 +20,10 @@ public:
 
     std::unique_ptr<RGBImage> nextImage() override;
 
+    // The early decode still runs and nobody took it (the loader never
+    // started): a process ending now must not wait for it.
+    bool headStartRunning();
+
 private:
     const std::unique_ptr<RandomImageProvider> provider_;
     std::mutex mutex_;

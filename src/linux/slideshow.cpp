@@ -82,10 +82,11 @@ int runSlideshow(SaverWindow& window, StopSignals& stop) {
     display->requestLoaderStop();
     const std::size_t leftBefore = left_behind::count();
     display.reset();
-    if (left_behind::count() > leftBefore) {
+    if (left_behind::count() > leftBefore || provider->headStartRunning()) {
         // The loader is still inside the provider (a decode, a directory
-        // read): it keeps the provider, and the process ends under it
-        // without tearing anything down that it could reach.
+        // read), or the first picture's early decode is, with no loader to
+        // take it: the provider is kept, and the process ends under that
+        // thread without tearing anything down that it could reach.
         left_behind::keepAlso(std::shared_ptr<void>(std::move(provider)));
         endProcessNow(0);
     }

@@ -10,7 +10,11 @@ int runSaver(HINSTANCE instance, HWND parent) {
     Win32ShellPlatform platform(instance);
     SaverShell shell(platform);
     shell.makeActive();
-    if (auto status = shell.openSaverWindows(parent)) return *status;
+    if (auto status = shell.openSaverWindows(parent)) {
+        // Windows made before the failure may have started loaders.
+        if (shell.leftThreadsBehind()) endProcessNow(*status);
+        return *status;
+    }
     const int status = shell.runMessageLoop(true);
     // A loader thread still runs: nothing may be destroyed under it.
     if (shell.leftThreadsBehind()) endProcessNow(status);
@@ -22,7 +26,11 @@ int runWindowed(HINSTANCE instance) {
     Win32ShellPlatform platform(instance);
     SaverShell shell(platform);
     shell.makeActive();
-    if (auto status = shell.openWindowedWindow()) return *status;
+    if (auto status = shell.openWindowedWindow()) {
+        // Windows made before the failure may have started loaders.
+        if (shell.leftThreadsBehind()) endProcessNow(*status);
+        return *status;
+    }
     const int status = shell.runMessageLoop(false);
     if (shell.leftThreadsBehind()) endProcessNow(status);
     return status;

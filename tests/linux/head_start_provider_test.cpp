@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -54,4 +56,20 @@ TEST(HeadStartProvider, GoesWithItsEarlyPictureUntaken) {
     }
     // The decode had ended before the provider went (its picture freed).
     EXPECT_EQ(decodes.load(), 1);
+}
+
+TEST(HeadStartProvider, SaysWhileItsUntakenEarlyDecodeRuns) {
+    TempDir dir;
+    writeFile((dir.path() / "3").string(), "x");
+    std::atomic<bool> release{false};
+    RandomImageProvider::Decoder held = [&release](const std::string&) {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return makeRGBImage(3, 1);
+    };
+    HeadStartProvider provider(std::make_unique<RandomImageProvider>(
+        std::vector<std::string>{dir.path().string()}, held));
+    EXPECT_TRUE(provider.headStartRunning());
+    release = true;
+    EXPECT_NE(provider.nextImage(), nullptr);
+    EXPECT_FALSE(provider.headStartRunning());
 }
