@@ -41,6 +41,11 @@ public:
     explicit RandomImageProvider(const std::vector<std::string>& directories,
                                  Decoder decode = loadImageFileDecoder(),
                                  FirstChunk firstChunk = FirstChunk::AtConstruction);
+    // Tests and benchmarks derive probes from it, and owners hold it by
+    // this type.
+    virtual ~RandomImageProvider() = default;
+    RandomImageProvider(const RandomImageProvider&) = delete;
+    RandomImageProvider& operator=(const RandomImageProvider&) = delete;
 
     // Never null. Decodes without holding the lock, so loaders decode in
     // parallel.

@@ -10,7 +10,7 @@
 // decode of a large photograph then runs while the display sets up its
 // EGL context and loader, instead of after them, and the first picture is
 // up sooner. Every later picture comes straight from the provider.
-class HeadStartProvider : public ImageProvider {
+class HeadStartProvider final : public ImageProvider {
 public:
     explicit HeadStartProvider(std::unique_ptr<RandomImageProvider> provider);
     // Waits for the early decode if nobody took it.

@@ -3,6 +3,7 @@
 #include "linux/x11_connection.h"
 #include "platform/posix/x_error_trap.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -68,6 +69,11 @@ std::unique_ptr<SaverWindow> SaverWindow::open(X11Connection& connection, DrawTa
     Atom deleteAtom = XInternAtom(x, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(x, window, &deleteAtom, 1);
     saver->deleteAtom_ = deleteAtom;
+    saver->protocolsAtom_ = XInternAtom(x, "WM_PROTOCOLS", False);
+    // Under a window manager: no frame, and above the panels.
+    Atom fullScreen = XInternAtom(x, "_NET_WM_STATE_FULLSCREEN", False);
+    XChangeProperty(x, window, XInternAtom(x, "_NET_WM_STATE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(&fullScreen), 1);
     XMapRaised(x, window);
     XSync(x, False);
     return saver;
@@ -118,7 +124,8 @@ WindowEvents SaverWindow::poll() {
             if (event.xdestroywindow.window == native_.xWindow) events.close = true;
             break;
         case ClientMessage:
-            if (own_ && static_cast<unsigned long>(event.xclient.data.l[0]) == deleteAtom_)
+            if (own_ && event.xclient.message_type == protocolsAtom_ &&
+                static_cast<unsigned long>(event.xclient.data.l[0]) == deleteAtom_)
                 events.close = true;
             break;
         case KeyPress: {

@@ -40,7 +40,8 @@ private:
     X11Connection& connection_;
     NativeWindow native_;
     bool own_;
-    unsigned long deleteAtom_ = 0;  // WM_DELETE_WINDOW
+    unsigned long deleteAtom_ = 0;     // WM_DELETE_WINDOW
+    unsigned long protocolsAtom_ = 0;  // WM_PROTOCOLS
     int width_ = 0;
     int height_ = 0;
 };

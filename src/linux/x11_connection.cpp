@@ -2,6 +2,7 @@
 
 #include "platform/debug_output.h"
 #include "platform/gl_context.h"
+#include "platform/process_exit.h"
 
 #include <X11/Xlib.h>
 
@@ -19,12 +20,23 @@ int noteXError(::Display* display, XErrorEvent* event) {
     return 0;
 }
 
+// Xlib's default ends the process with exit(), whose static destructors
+// would run under the loader thread.
+int lostServer(::Display*) {
+    debugOutput("glimmora: the X server went away\n");
+    endProcessNow(1);
+}
+
 }  // namespace
 
 std::unique_ptr<X11Connection> X11Connection::open() {
+    // The loader's context uses this connection from its own thread; older
+    // Xlibs do not lock it unless asked before the first call.
+    XInitThreads();
     ::Display* display = XOpenDisplay(nullptr);
     if (!display) return nullptr;
     XSetErrorHandler(noteXError);
+    XSetIOErrorHandler(lostServer);
     return std::unique_ptr<X11Connection>(new X11Connection(display));
 }
 
