@@ -255,6 +255,9 @@ void SaverShell::tearDownDisplays(HWND dying) {
     // The other windows' destruction messages come back here.
     if (tearingDown_) return;
     tearingDown_ = true;
+    // The dying window lives until its Display has waited for its loader,
+    // up to the whole bound.
+    if (dying) platform_.clearTitle(dying);
     const std::size_t leftBefore = left_behind::count();
     // Every loader winds down in parallel before the first Display waits
     // for its own, and the bound runs for all of them together.

@@ -65,6 +65,9 @@ public:
     virtual void bringToForeground(HWND window) = 0;
     virtual void makeTopmost(HWND window) = 0;
     virtual void destroyWindow(HWND window) = 0;
+    // Takes the title from a window that is on its way out, so that no
+    // later start finds it and takes it for a running saver.
+    virtual void clearTitle(HWND window) = 0;
 
     // After a display change.
     // The monitor that holds most of `window`, or null when none does.

@@ -115,6 +115,8 @@ void Win32ShellPlatform::makeTopmost(HWND window) {
 
 void Win32ShellPlatform::destroyWindow(HWND window) { DestroyWindow(window); }
 
+void Win32ShellPlatform::clearTitle(HWND window) { SetWindowTextA(window, ""); }
+
 HMONITOR Win32ShellPlatform::monitorOfWindow(HWND window) {
     return MonitorFromWindow(window, MONITOR_DEFAULTTONULL);
 }

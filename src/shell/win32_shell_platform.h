@@ -33,6 +33,7 @@ public:
     void bringToForeground(HWND window) override;
     void makeTopmost(HWND window) override;
     void destroyWindow(HWND window) override;
+    void clearTitle(HWND window) override;
     HMONITOR monitorOfWindow(HWND window) override;
     void moveWindow(HWND window, const RECT& rect) override;
     bool registerDisplayStateNotification(HWND window) override;

@@ -74,6 +74,7 @@ public:
     std::vector<HWND> foreground;
     std::vector<HWND> topmost;
     std::vector<HWND> destroyedWindows;
+    std::vector<HWND> clearedTitles;
     std::vector<std::pair<HWND, RECT>> moves;
     int notificationRegistrations = 0;
     int notificationUnregistrations = 0;
@@ -164,6 +165,7 @@ public:
         destroyedWindows.push_back(window);
         if (duringDestroy) duringDestroy(window);
     }
+    void clearTitle(HWND window) override { clearedTitles.push_back(window); }
     HMONITOR monitorOfWindow(HWND window) override {
         const auto found = windowMonitors.find(window);
         return found == windowMonitors.end() ? nullptr : monitorHandle(found->second);

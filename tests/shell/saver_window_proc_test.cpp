@@ -253,6 +253,8 @@ TEST_F(ShellTest, DestroyingAnySaverWindowTearsDownEverything) {
         << "every loader winds down before the first Display waits for its own";
     EXPECT_EQ(platform_.destroyedWindows, (std::vector<HWND>{windows[0], windows[2]}))
         << "every other window is destroyed";
+    EXPECT_EQ(platform_.clearedTitles, (std::vector<HWND>{windows[1]}))
+        << "the dying one, still there while the loaders wind down, is no running saver";
     EXPECT_EQ(platform_.displays.windowsDestroyedAtDestruction, (std::vector<std::size_t>{2, 2, 2}))
         << "before the first Display waits for its loader";
     EXPECT_EQ(platform_.notificationUnregistrations, 1);
