@@ -1,5 +1,9 @@
 #include "provider_test_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -199,6 +203,29 @@ TEST_F(ProviderTest, FoldersThatHoldNoPhotosAreLeftOutWithAllBelowThem) {
         EXPECT_EQ(asSet(provider.snapshot().files), asSet(kept));
     }
 }
+
+#ifdef _WIN32
+// Windows marks the Recycle Bin and "System Volume Information" by their
+// attributes, whatever their names.
+TEST_F(ProviderTest, FoldersMarkedHiddenOrSystemAreLeftOut) {
+    for (DWORD attribute : {DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM}}) {
+        SCOPED_TRACE(attribute);
+        TempDir tree;
+        const std::string root = makeDir(tree.file("Drive"));
+        const std::vector<std::string> kept = makeFiles(root, 2, "photo");
+        const std::string marked = makeDir(joinPath(root, "RECYCLER"));
+        makeFiles(marked, 3, "deleted");
+        if (!SetFileAttributesA(marked.c_str(), attribute) ||
+            (GetFileAttributesA(marked.c_str()) & attribute) == 0)
+            GTEST_SKIP() << "the file system keeps no such attribute";
+        theSettings.scandirChunkSize = 1000;
+        FakeDecoder decoder;
+        ProbedProvider provider({root}, decoder.function());
+        EXPECT_EQ(asSet(provider.snapshot().files), asSet(kept));
+        SetFileAttributesA(marked.c_str(), FILE_ATTRIBUTE_DIRECTORY);
+    }
+}
+#endif
 
 // The user chose these folders: their own names and marks do not count.
 TEST_F(ProviderTest, ConfiguredFoldersAreWalkedWhateverTheyAreCalledOrHold) {
