@@ -181,12 +181,15 @@ TEST(PhonePictures, HugeDeclaredSizesAreRefused) {
         setBE32(bytes, ispe + 12, 20000);
         EXPECT_EQ(decode(bytes), nullptr) << name;
     }
-    // An extended WebP's canvas, stored as size minus one.
-    std::string webp = fixtureBytes("clockwise.webp");
-    ASSERT_EQ(webp.compare(12, 4, "VP8X"), 0);
-    setLE24(webp, 24, 19999);
-    setLE24(webp, 27, 19999);
-    EXPECT_EQ(decode(webp), nullptr);
+    // An extended WebP's canvas, stored as size minus one: an animation's
+    // frames are drawn on it.
+    for (const char* name : {"clockwise.webp", "animated.webp"}) {
+        std::string webp = fixtureBytes(name);
+        ASSERT_EQ(webp.compare(12, 4, "VP8X"), 0) << name;
+        setLE24(webp, 24, 19999);
+        setLE24(webp, 27, 19999);
+        EXPECT_EQ(decode(webp), nullptr) << name;
+    }
 }
 
 TEST(PhonePictures, ContentDecidesNotTheName) {
