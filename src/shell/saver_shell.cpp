@@ -158,7 +158,7 @@ LRESULT SaverShell::displayWindowHook(HWND window, UINT message, WPARAM wParam, 
             std::vector<std::string> directories = theSettings.directories;
             provider_ = platform_.makeProvider(directories);
             // Modern systems turn the monitor off without SC_MONITORPOWER.
-            platform_.registerDisplayStateNotification(window);
+            if (platform_.registerDisplayStateNotification(window)) notificationWindow_ = window;
         }
         if (auto display = platform_.makeDisplay(window, provider_.get()))
             displayList_.push_back({window, std::move(display)});
@@ -273,6 +273,7 @@ void SaverShell::tearDownDisplays(HWND dying) {
     for (auto& entry : displayList_) entry.display.reset();
     displayList_.clear();
     platform_.unregisterDisplayStateNotification();
+    notificationWindow_ = nullptr;
     if (leftThreadsBehind_ || left_behind::count() > leftBefore) {
         // A thread left inside the provider must find it there.
         leftThreadsBehind_ = true;
@@ -287,6 +288,13 @@ void SaverShell::retireWindow(HWND window) {
                              fullScreenWindows_.end());
     if (primaryWindow_ == window)
         primaryWindow_ = fullScreenWindows_.empty() ? nullptr : fullScreenWindows_.front();
+    if (notificationWindow_ == window) {
+        // The notices went to the retired window: a remaining one takes them.
+        platform_.unregisterDisplayStateNotification();
+        notificationWindow_ = nullptr;
+        if (primaryWindow_ && platform_.registerDisplayStateNotification(primaryWindow_))
+            notificationWindow_ = primaryWindow_;
+    }
     const auto entry = std::find_if(displayList_.begin(), displayList_.end(),
                                     [window](const auto& e) { return e.window == window; });
     if (entry == displayList_.end()) return;

@@ -106,6 +106,7 @@ private:
     bool tearingDown_ = false;       // the saver windows are going
     bool leftThreadsBehind_ = false;
     HWND retiring_ = nullptr;        // destroyed for its lost monitor, alone
+    HWND notificationWindow_ = nullptr;  // receives the display state notices
     HWND primaryWindow_ = nullptr;
     HWND mainWindow_ = nullptr;  // the preview window or the windowed test window
     bool mainWindowGone_ = false;

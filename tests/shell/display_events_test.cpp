@@ -62,8 +62,12 @@ TEST_F(DisplayChange, TheLastWindowStaysWhateverItCovers) {
     EXPECT_EQ(platform_.destroyedWindows, (std::vector<HWND>{windowNumber(1), windowNumber(2)}));
     EXPECT_EQ(shell_->displayCount(), 1u);
     EXPECT_TRUE(platform_.moves.empty());
-    // The primary window was retired: another one is the primary now.
+    // The primary window was retired: another one is the primary now, and
+    // takes the display state notices, each time.
     EXPECT_EQ(shell_->primaryWindow(), windowNumber(3));
+    EXPECT_EQ(platform_.notificationWindows,
+              (std::vector<HWND>{windowNumber(1), windowNumber(2), windowNumber(3)}));
+    EXPECT_EQ(platform_.notificationUnregistrations, 2);
     EXPECT_EQ(platform_.quitPosts, 0);
 }
 

@@ -77,6 +77,7 @@ public:
     std::vector<HWND> clearedTitles;
     std::vector<std::pair<HWND, RECT>> moves;
     int notificationRegistrations = 0;
+    std::vector<HWND> notificationWindows;
     int notificationUnregistrations = 0;
     int classRegistrations = 0;
     bool lastClassHadArrow = false;
@@ -171,8 +172,9 @@ public:
         return found == windowMonitors.end() ? nullptr : monitorHandle(found->second);
     }
     void moveWindow(HWND window, const RECT& rect) override { moves.emplace_back(window, rect); }
-    bool registerDisplayStateNotification(HWND) override {
+    bool registerDisplayStateNotification(HWND window) override {
         ++notificationRegistrations;
+        notificationWindows.push_back(window);
         return true;
     }
     void unregisterDisplayStateNotification() override { ++notificationUnregistrations; }
