@@ -307,24 +307,47 @@ void SaverShell::retireWindow(HWND window) {
 void SaverShell::refitToMonitors() {
     // The preview lives in its pane, the windowed test mode where it was put.
     if (previewMode_ || windowedMode_ || tearingDown_) return;
-    const std::vector<HWND> windows = fullScreenWindows_;
-    for (HWND window : windows) {
+    auto fit = [this](HWND window, const RECT& rect) {
+        platform_.moveWindow(window, rect);
+        for (auto& entry : displayList_)
+            if (entry.window == window) entry.display->fitToWindow();
+    };
+    // Each window keeps the monitor that holds most of it, unless an earlier
+    // window took that one (monitors rearranged under them).
+    std::vector<HMONITOR> taken;
+    std::vector<HWND> homeless;
+    for (HWND window : std::vector<HWND>(fullScreenWindows_)) {
         MONITORINFO info{};
         info.cbSize = sizeof(MONITORINFO);
         const HMONITOR monitor = platform_.monitorOfWindow(window);
-        if (!monitor || !platform_.monitorInfo(monitor, info)) {
-            // Its monitor is gone; the last window stays, whatever it covers.
-            if (fullScreenWindows_.size() > 1) {
-                retiring_ = window;
-                platform_.destroyWindow(window);
-                retiring_ = nullptr;
-                retireWindow(window);
-            }
+        if (!monitor || std::find(taken.begin(), taken.end(), monitor) != taken.end() ||
+            !platform_.monitorInfo(monitor, info)) {
+            homeless.push_back(window);
             continue;
         }
-        platform_.moveWindow(window, info.rcMonitor);
-        for (auto& entry : displayList_)
-            if (entry.window == window) entry.display->fitToWindow();
+        taken.push_back(monitor);
+        fit(window, info.rcMonitor);
+    }
+    // Those left over go to monitors no window covers.
+    std::vector<std::pair<HMONITOR, RECT>> uncovered;
+    platform_.enumerateMonitors([&](HMONITOR monitor, const RECT& rect) {
+        if (std::find(taken.begin(), taken.end(), monitor) == taken.end())
+            uncovered.emplace_back(monitor, rect);
+        return true;
+    });
+    for (HWND window : homeless) {
+        if (!uncovered.empty()) {
+            fit(window, uncovered.front().second);
+            uncovered.erase(uncovered.begin());
+            continue;
+        }
+        // Its monitor is gone; the last window stays, whatever it covers.
+        if (fullScreenWindows_.size() > 1) {
+            retiring_ = window;
+            platform_.destroyWindow(window);
+            retiring_ = nullptr;
+            retireWindow(window);
+        }
     }
 }
 

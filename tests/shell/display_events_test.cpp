@@ -30,6 +30,7 @@ TEST_F(DisplayChange, WindowsFollowTheirMonitorsAndOneWhoseMonitorWentIsRetired)
     // left one was unplugged.
     platform_.monitors[0].rect = RECT{0, 0, 1280, 1024};
     platform_.monitors[1].rect = RECT{1280, 0, 2304, 768};
+    platform_.monitors.pop_back();
     platform_.windowMonitors = {{windowNumber(1), 0}, {windowNumber(2), 1}};
     // The system's destruction message for the retired window comes while
     // it is destroyed: it ends only that window's Display, not the run.
@@ -55,7 +56,8 @@ TEST_F(DisplayChange, WindowsFollowTheirMonitorsAndOneWhoseMonitorWentIsRetired)
 
 TEST_F(DisplayChange, TheLastWindowStaysWhateverItCovers) {
     startOnThreeMonitors();
-    platform_.windowMonitors = {};  // every monitor gone at once
+    platform_.monitors.clear();  // every monitor gone at once
+    platform_.windowMonitors = {};
     platform_.duringDestroy = [this](HWND window) { send(window, WM_DESTROY); };
     send(windowNumber(2), WM_DISPLAYCHANGE);
     // Two are retired, the last one is kept and left where it was.
@@ -69,6 +71,26 @@ TEST_F(DisplayChange, TheLastWindowStaysWhateverItCovers) {
               (std::vector<HWND>{windowNumber(1), windowNumber(2), windowNumber(3)}));
     EXPECT_EQ(platform_.notificationUnregistrations, 2);
     EXPECT_EQ(platform_.quitPosts, 0);
+}
+
+// Monitors swapped places: the right one is on the left now, and both
+// windows are mostly on the primary. One keeps it, the other takes the
+// monitor that no window covers; none is destroyed.
+TEST_F(DisplayChange, WindowsThatMeetOnOneMonitorShareOutTheUncoveredOnes) {
+    startOnThreeMonitors();
+    platform_.monitors[1].rect = RECT{-1024, 0, 0, 768};
+    platform_.monitors[2].rect = RECT{800, 0, 1440, 480};
+    platform_.windowMonitors = {{windowNumber(1), 0}, {windowNumber(2), 0}, {windowNumber(3), 2}};
+    send(windowNumber(1), WM_DISPLAYCHANGE);
+    ASSERT_EQ(platform_.moves.size(), 3u);
+    EXPECT_EQ(platform_.moves[0].first, windowNumber(1));
+    EXPECT_EQ(platform_.moves[0].second.right, 800);
+    EXPECT_EQ(platform_.moves[1].first, windowNumber(3));
+    EXPECT_EQ(platform_.moves[1].second.left, 800);
+    EXPECT_EQ(platform_.moves[2].first, windowNumber(2));
+    EXPECT_EQ(platform_.moves[2].second.left, -1024);
+    EXPECT_TRUE(platform_.destroyedWindows.empty());
+    EXPECT_EQ(shell_->displayCount(), 3u);
 }
 
 TEST_F(DisplayChange, PreviewAndWindowedModeStayWhereTheyAre) {
