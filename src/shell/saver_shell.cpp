@@ -315,13 +315,13 @@ void SaverShell::refitToMonitors() {
     // Each window keeps the monitor that holds most of it, unless an earlier
     // window took that one (monitors rearranged under them).
     std::vector<HMONITOR> taken;
+    auto isTaken = [&taken](HMONITOR m) { return std::find(taken.begin(), taken.end(), m) != taken.end(); };
     std::vector<HWND> homeless;
     for (HWND window : std::vector<HWND>(fullScreenWindows_)) {
         MONITORINFO info{};
         info.cbSize = sizeof(MONITORINFO);
         const HMONITOR monitor = platform_.monitorOfWindow(window);
-        if (!monitor || std::find(taken.begin(), taken.end(), monitor) != taken.end() ||
-            !platform_.monitorInfo(monitor, info)) {
+        if (!monitor || isTaken(monitor) || !platform_.monitorInfo(monitor, info)) {
             homeless.push_back(window);
             continue;
         }
@@ -329,16 +329,15 @@ void SaverShell::refitToMonitors() {
         fit(window, info.rcMonitor);
     }
     // Those left over go to monitors no window covers.
-    std::vector<std::pair<HMONITOR, RECT>> uncovered;
+    std::vector<RECT> uncovered;
     platform_.enumerateMonitors([&](HMONITOR monitor, const RECT& rect) {
-        if (std::find(taken.begin(), taken.end(), monitor) == taken.end())
-            uncovered.emplace_back(monitor, rect);
+        if (!isTaken(monitor)) uncovered.push_back(rect);
         return true;
     });
+    std::size_t next = 0;
     for (HWND window : homeless) {
-        if (!uncovered.empty()) {
-            fit(window, uncovered.front().second);
-            uncovered.erase(uncovered.begin());
+        if (next < uncovered.size()) {
+            fit(window, uncovered[next++]);
             continue;
         }
         // Its monitor is gone; the last window stays, whatever it covers.

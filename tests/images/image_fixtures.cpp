@@ -188,7 +188,8 @@ std::string pngFile(const TestPicture& picture, PngLayout layout, bool interlace
     return writePng(picture.width, picture.height, colourType, depth, interlaced, rows);
 }
 
-std::string withPngChunk(const std::string& png, const std::string& type, const std::string& data) {
+std::string withPngChunk(const std::string& png, const std::string& type, const std::string& data,
+                         const char* before) {
     std::string chunk;
     for (int shift = 24; shift >= 0; shift -= 8) chunk += char(data.size() >> shift);
     const std::string body = type + data;
@@ -196,7 +197,9 @@ std::string withPngChunk(const std::string& png, const std::string& type, const 
     const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()));
     for (int shift = 24; shift >= 0; shift -= 8) chunk += char(crc >> shift);
     constexpr std::size_t kAfterIhdr = 8 + 25;
-    return png.substr(0, kAfterIhdr) + chunk + png.substr(kAfterIhdr);
+    // A chunk starts with its length, four bytes before its type.
+    const std::size_t at = before ? png.find(before) - 4 : kAfterIhdr;
+    return png.substr(0, at) + chunk + png.substr(at);
 }
 
 std::string pngPaletteFile(const IndexedPicture& picture, int bitDepth, int transparent) {

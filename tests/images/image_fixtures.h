@@ -43,7 +43,8 @@ enum class PngLayout { rgb, rgba, grey, greyAlpha, rgb16, grey16, rgba16 };
 // v * 257 (so the 8-bit result must be v again).
 std::string pngFile(const TestPicture& picture, PngLayout layout, bool interlaced = false);
 // `png` with a chunk of `type` holding `data` right after its IHDR chunk.
-std::string withPngChunk(const std::string& png, const std::string& type, const std::string& data);
+std::string withPngChunk(const std::string& png, const std::string& type, const std::string& data,
+                         const char* before = nullptr);
 // `transparent` >= 0 gives that index alpha 0.
 std::string pngPaletteFile(const IndexedPicture& picture, int bitDepth, int transparent = -1);
 

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include <zlib.h>
-
 #include "images/decode_test_util.h"
 #include "images/image_expectations.h"
 
@@ -85,14 +83,8 @@ TEST(PngDecoder, PaletteWithPartialAlphasIsCompositedInItsEncodedValues) {
     const IndexedPicture picture = indexedPicture(13, 9, 16);
     std::string alphas;
     for (int i = 0; i < 16; ++i) alphas += char(i * 17);
-    std::string chunk;
-    for (int shift = 24; shift >= 0; shift -= 8) chunk += char(alphas.size() >> shift);
-    chunk += "tRNS" + alphas;
-    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(chunk.data() + 4), uInt(chunk.size() - 4));
-    for (int shift = 24; shift >= 0; shift -= 8) chunk += char(crc >> shift);
-    std::string file = pngPaletteFile(picture, 8);
-    const std::size_t idat = file.find("IDAT") - 4;  // tRNS goes after PLTE, before the data
-    file.insert(idat, chunk);
+    // tRNS goes after PLTE, before the data.
+    const std::string file = withPngChunk(pngPaletteFile(picture, 8), "tRNS", alphas, "IDAT");
     expectPicture(decode(file).get(), 13, 9, [&](int x, int y) {
         const Rgb colour = picture.colour(x, y);
         const std::uint8_t px[4] = {colour[0], colour[1], colour[2],
