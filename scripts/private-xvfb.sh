@@ -1,35 +1,35 @@
 # Sourced by the scripts that need an X server of their own.
 #
 # start_private_xvfb SIZE LOG: starts Xvfb (with GLX, for WGL under Wine) on
-# a free display number from 90 on, at SIZE (e.g. 1024x768x24), exports
-# DISPLAY and sets xvfb_pid. stop_private_xvfb ends it. Other sessions may
-# pick numbers at the same moment: a server that loses the race exits, and
-# the next number is tried.
+# a free display, at SIZE (e.g. 1024x768x24), exports DISPLAY and sets
+# xvfb_pid. stop_private_xvfb ends it. The server picks the display itself
+# (-displayfd) and takes its lock atomically, so servers started at the same
+# moment by other scripts or sessions never end up sharing one; it reports
+# the number only once it accepts connections.
 
 xvfb_pid=""
 
 start_private_xvfb() {
-    local size="$1" log="$2" display=90 attempt _
-    for attempt in $(seq 20); do
-        while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
-            display=$((display + 1))
-        done
-        Xvfb ":$display" -screen 0 "$size" +extension GLX -nolisten tcp >"$log" 2>&1 &
-        xvfb_pid=$!
-        for _ in $(seq 100); do
-            kill -0 "$xvfb_pid" 2>/dev/null || break
-            [ -e "/tmp/.X11-unix/X$display" ] && break
-            sleep 0.1
-        done
-        sleep 0.2
-        if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$display" ]; then
-            export DISPLAY=":$display"
-            return 0
-        fi
-        wait "$xvfb_pid" 2>/dev/null
-        xvfb_pid=""
-        display=$((display + 1))
+    local size="$1" log="$2" number_file number="" _
+    number_file="$(mktemp "${TMPDIR:-/tmp}/glimmora-xvfb.XXXXXX")" || return 1
+    Xvfb -displayfd 3 -screen 0 "$size" +extension GLX -nolisten tcp \
+        3>"$number_file" >"$log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 300); do
+        number="$(head -n 1 "$number_file" 2>/dev/null)"
+        [[ "$number" =~ ^[0-9]+$ ]] && break
+        number=""
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.05
     done
+    rm -f "$number_file"
+    if [ -n "$number" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
+        export DISPLAY=":$number"
+        return 0
+    fi
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=""
     echo "no X display could be started (see $log)" >&2
     return 1
 }
