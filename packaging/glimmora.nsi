@@ -1,5 +1,5 @@
 ; The Windows installer of Glimmora.scr, built by cmake/Packaging.cmake:
-;   makensis -DVERSION=1.2.3 -DVERSION_QUAD=1.2.3.0 -DPUBLISHER=... \
+;   makensis -DVERSION=1.2.3 -DVERSION_QUAD=1.2.3.0 -DYEAR=2026 -DPUBLISHER=... \
 ;            -DSAVER=path/Glimmora.scr -DOUTFILE=path/Glimmora-Setup-1.2.3.exe glimmora.nsi
 ; It puts the saver into the 64-bit system folder, where the Screen Saver
 ; settings list savers, registers an uninstaller with Apps & Features and,
@@ -7,8 +7,8 @@
 ; screen saver. The uninstaller removes the saver and its entries and
 ; leaves the user's settings (HKCU\Software\Glimmora) alone.
 
-!ifndef VERSION | VERSION_QUAD | PUBLISHER | SAVER | OUTFILE
-  !error "VERSION, VERSION_QUAD, PUBLISHER, SAVER and OUTFILE must be defined"
+!ifndef VERSION | VERSION_QUAD | YEAR | PUBLISHER | SAVER | OUTFILE
+  !error "VERSION, VERSION_QUAD, YEAR, PUBLISHER, SAVER and OUTFILE must be defined"
 !endif
 
 Unicode true
@@ -40,6 +40,7 @@ VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=1033 "FileDescription" "Glimmora Setup"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright ${YEAR} ${PUBLISHER}"
 
 Page instfiles
 UninstPage uninstConfirm
