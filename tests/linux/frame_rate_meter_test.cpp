@@ -7,8 +7,8 @@ TEST(FrameRateMeter, OneLineASecondWithTheFramesOfThatSecond) {
     // The first frame starts the count.
     EXPECT_FALSE(meter.frameDrawn(5000));
     for (std::uint32_t t = 5016; t < 6000; t += 16) EXPECT_FALSE(meter.frameDrawn(t)) << t;
-    // 62 frames in 1008 ms.
-    EXPECT_EQ(meter.frameDrawn(6008).value_or(""), "glimmora: 61.5 frames per second\n");
+    // 63 frames in 1008 ms.
+    EXPECT_EQ(meter.frameDrawn(6008).value_or(""), "glimmora: 62.5 frames per second\n");
     // The next second counts afresh.
     EXPECT_FALSE(meter.frameDrawn(6500));
     EXPECT_EQ(meter.frameDrawn(7008).value_or(""), "glimmora: 2.0 frames per second\n");
