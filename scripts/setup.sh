@@ -41,6 +41,8 @@ PACKAGES=(
   libheif-dev libde265-dev libdav1d-dev libwebp-dev
   # encoders for the HEIC, AVIF and WebP fixtures of tests and benchmarks
   libheif-examples libavif-bin webp
+  # the packages: the Windows installer (makensis), the manual page checked
+  nsis man-db
   # tests, benchmarks, fuzzing
   libgtest-dev googletest libbenchmark-dev clang lld libclang-rt-14-dev
   # cross-building the codecs from Debian's source packages

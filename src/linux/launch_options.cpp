@@ -99,6 +99,20 @@ LaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments,
                 givenWindow = parseWindowId(*text);
                 if (!givenWindow) fail("\"" + *text + "\" is no window id");
             }
+        } else if (name == "display") {
+            if (const auto text = takeValue()) options.displayName = *text;
+        } else if (name == "geometry") {
+            if (const auto text = takeValue()) {
+                options.geometry = parseWindowGeometry(*text);
+                if (!options.geometry) fail("\"" + *text + "\" is no geometry");
+            }
+        } else if (name == "fps" || name == "no-fps") {
+            noValue();
+            options.showFrameRate = name == "fps";
+        } else if (name == "visual") {
+            takeValue();
+        } else if (name == "install" || name == "no-install") {
+            noValue();
         } else if (name == "h" || name == "help") {
             noValue();
             options.showHelp = true;
@@ -134,15 +148,22 @@ const char* usageText() {
            "  -root              draw on the root window\n"
            "  -window            draw in a window of its own (the default)\n"
            "  -window-id ID      draw into window ID (decimal or 0x hexadecimal)\n"
-           "  --dir PATH         a picture folder, with its subfolders (repeatable)\n"
-           "  --seconds N        mean seconds each picture stays (default 17)\n"
-           "  --seconds-sigma N  their standard deviation (default 1)\n"
-           "  --fade N           mean seconds of the cross-fade (default 3)\n"
+           "  -display NAME      the X server to draw on (default: DISPLAY)\n"
+           "  -geometry WxH+X+Y  size and place of the own window (-window)\n"
+           "  -fps               print the frame rate every second\n"
+           "  -visual V, -install  accepted; the window's own visual is used\n"
+           "  --dir PATH         picture folders, with their subfolders (repeatable;\n"
+           "                     several may be joined with ':'; a leading ~ is HOME)\n"
+           "  --seconds N        mean seconds each picture stays, 1 to 300 (default 17)\n"
+           "  --seconds-sigma N  their standard deviation, 0 to 60 (default 1)\n"
+           "  --fade N           mean seconds of the cross-fade, 0 to 30 (default 3)\n"
            "  --texture N        largest texture edge: 2048, 1024, 512, 256, or 0 for\n"
            "                     the driver's maximum (the default)\n"
            "  --show-settings    print the settings in effect and end\n"
            "  --help             print this text and end\n"
            "Options may be written with one dash (-seconds 10) or as --name=VALUE.\n"
            "The same names set the defaults in ~/.config/glimmora/glimmora.conf, one\n"
-           "\"name = value\" a line. XSCREENSAVER_WINDOW names the window to draw into.\n";
+           "\"name = value\" a line; it is not read under a screen saver daemon\n"
+           "(XSCREENSAVER_WINDOW set, naming the window to draw into). Without any\n"
+           "folder, imageDirectory of ~/.xscreensaver is shown, else ~/Pictures.\n";
 }

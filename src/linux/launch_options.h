@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "linux/window_geometry.h"
+
 // Where the slideshow draws.
 enum class DrawTarget {
     OwnWindow,  // a window of its own covering the screen (-window, the default)
@@ -22,6 +24,12 @@ struct LaunchOptions {
     DrawTarget target = DrawTarget::OwnWindow;
     unsigned long windowId = 0;  // for GivenWindow
     std::vector<SettingEntry> settings;
+    // The X server (-display), else DISPLAY's.
+    std::optional<std::string> displayName;
+    // Size and place of the program's own window (-geometry); the whole
+    // screen without it.
+    std::optional<WindowGeometry> geometry;
+    bool showFrameRate = false;  // -fps: a frame-rate line every second
     bool showHelp = false;
     bool showSettings = false;  // print the settings in effect and end
     // Set when the command line cannot be used: what was wrong with it.
@@ -37,7 +45,10 @@ std::optional<unsigned long> parseWindowId(const std::string& text);
 
 // Reads the command line (without the program name) the way XScreenSaver
 // starts its programs: -root, -window, -window-id ID, the settings as
-// "--name VALUE", "--name=VALUE" or "-name VALUE", and --help. The
+// "--name VALUE", "--name=VALUE" or "-name VALUE", and --help; also the
+// options every XScreenSaver hack takes: -display NAME, -geometry G, -fps
+// (and -no-fps), -visual NAME and -install (accepted, without effect:
+// the program draws with the visual of the window it is given). The
 // environment's XSCREENSAVER_WINDOW (`saverWindow`, may be null) is the
 // window to draw into unless -window-id or -window says otherwise; with
 // -root too, since XScreenSaver passes -root and means its own window.

@@ -2,8 +2,8 @@
 // its own for anyone.
 #include "linux/launch_options.h"
 #include "linux/option_settings.h"
+#include "linux/setting_sources.h"
 #include "linux/saver_window.h"
-#include "linux/settings_file.h"
 #include "linux/slideshow.h"
 #include "linux/stop_signals.h"
 #include "linux/x11_connection.h"
@@ -37,27 +37,29 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    const char* home = std::getenv("HOME");
-    std::vector<SettingEntry> fromFile;
-    if (const auto path = settingsFilePath(std::getenv("XDG_CONFIG_HOME"), home))
-        fromFile = readSettingsFile(*path, home);
-    applySettingEntries(fromFile, options.settings);
+    LaunchEnvironment environment;
+    environment.home = std::getenv("HOME");
+    environment.configHome = std::getenv("XDG_CONFIG_HOME");
+    environment.saverWindow = std::getenv("XSCREENSAVER_WINDOW");
+    const SettingSources sources = gatherSettingSources(options.settings, environment);
+    applySettingEntries(sources.fromFile, sources.fromCommandLine);
     if (options.showSettings) {
         std::fputs(describeSettings().c_str(), stdout);
         return 0;
     }
 
-    auto connection = X11Connection::open();
+    auto connection = X11Connection::open(options.displayName ? options.displayName->c_str() : nullptr);
     if (!connection) {
         std::fprintf(stderr, "glimmora: no X display (is DISPLAY set?)\n");
         return 1;
     }
-    auto window = SaverWindow::open(*connection, options.target, options.windowId);
+    auto window = SaverWindow::open(*connection, options.target, options.windowId,
+                                    options.geometry ? &*options.geometry : nullptr);
     if (!window) {
         std::fprintf(stderr, "glimmora: the window to draw into does not exist\n");
         return 1;
     }
-    const int status = runSlideshow(*window, stop);
+    const int status = runSlideshow(*window, stop, options.showFrameRate);
     window.reset();
     connection.reset();
     stop.finished();

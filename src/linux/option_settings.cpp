@@ -3,6 +3,8 @@
 #include "platform/registry_key.h"
 #include "settings/settings.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -10,16 +12,31 @@
 
 namespace {
 
-// The registry values behind the numeric options.
+// The registry values behind the numeric options, and the program's range
+// of each: XScreenSaver's settings dialog offers exactly these (its sliders
+// in glimmora.xml), so a value beyond them is taken as the nearer end.
 struct FloatOption {
     const char* option;
     const char* valueName;
+    float low;
+    float high;
 };
 constexpr FloatOption kFloatOptions[] = {
-    {"seconds", "secondsPerImage"},
-    {"seconds-sigma", "secondsPerImageSigma"},
-    {"fade", "fadeMean"},
+    {"seconds", "secondsPerImage", 1.0f, 300.0f},
+    {"seconds-sigma", "secondsPerImageSigma", 0.0f, 60.0f},
+    {"fade", "fadeMean", 0.0f, 30.0f},
 };
+
+// A number read as the registry store reads it, within the option's range;
+// any other text as it is, which then means the default.
+std::string withinRange(const FloatOption& option, const std::string& text) {
+    float number = 0.0f;
+    if (std::sscanf(text.c_str(), " %g ", &number) != 1 || !std::isfinite(number)) return text;
+    number = std::clamp(number, option.low, option.high);
+    char clamped[32];
+    std::snprintf(clamped, sizeof clamped, "%g", static_cast<double>(number));
+    return clamped;
+}
 
 std::string directoryValueName(std::size_t number) {
     char name[32];
@@ -81,7 +98,8 @@ void applySettingEntries(const std::vector<SettingEntry>& fromFile,
             return;
         }
         for (const FloatOption& option : kFloatOptions)
-            if (entry.name == option.option) storeText(*key, option.valueName, entry.value);
+            if (entry.name == option.option)
+                storeText(*key, option.valueName, withinRange(option, entry.value));
     };
     for (const auto& entry : fromFile) apply(entry, false);
     for (const auto& entry : fromCommandLine) apply(entry, true);

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "linux/launch_options.h"
+#include "linux/window_geometry.h"
 #include "platform/native_window.h"
 
 class X11Connection;
@@ -15,13 +16,17 @@ struct WindowEvents {
 };
 
 // The window the slideshow draws into: one of its own covering the root
-// (-window), or the root or someone else's window, which it only watches
-// for size changes and never maps, moves or takes input from.
+// (-window), or where -geometry puts it, or the root (the window manager's
+// virtual root, __SWM_VROOT, when it has one) or someone else's window,
+// which it only watches for size changes and never maps, moves or takes
+// input from.
 class SaverWindow {
 public:
     // Null when the given window does not exist or none can be made.
+    // `geometry` (may be null) is for the program's own window only.
     static std::unique_ptr<SaverWindow> open(X11Connection& connection, DrawTarget target,
-                                             unsigned long windowId);
+                                             unsigned long windowId,
+                                             const WindowGeometry* geometry = nullptr);
     ~SaverWindow();
     SaverWindow(const SaverWindow&) = delete;
     SaverWindow& operator=(const SaverWindow&) = delete;

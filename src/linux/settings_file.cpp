@@ -1,5 +1,6 @@
 #include "linux/settings_file.h"
 
+#include "linux/picture_folders.h"
 #include "platform/debug_output.h"
 
 #include <fstream>
@@ -33,8 +34,7 @@ std::vector<SettingEntry> parseSettingsFile(const std::string& text, const char*
             debugOutput(("glimmora: unknown setting \"" + entry.name + "\" ignored\n").c_str());
             continue;
         }
-        if (home && *home && entry.value.rfind("~/", 0) == 0)
-            entry.value = std::string(home) + entry.value.substr(1);
+        entry.value = expandHome(entry.value, home);
         entries.push_back(std::move(entry));
     }
     return entries;

@@ -7,8 +7,8 @@
 
 // The settings file's entries: one "name = value" a line, blanks around
 // either side ignored; empty lines, lines starting with '#', lines without
-// '=' and unknown names are skipped. A value starting with "~/" is taken
-// relative to `home` when it is given.
+// '=' and unknown names are skipped. A value that is "~" or starts with
+// "~/" is taken relative to `home` when it is given.
 std::vector<SettingEntry> parseSettingsFile(const std::string& text, const char* home);
 
 // Where the file lives: $XDG_CONFIG_HOME/glimmora/glimmora.conf, or

@@ -3,6 +3,7 @@
 #include "display/display.h"
 #include "display/random.h"
 #include "images/random_image_provider.h"
+#include "linux/frame_rate_meter.h"
 #include "linux/head_start_provider.h"
 #include "linux/saver_window.h"
 #include "linux/stop_signals.h"
@@ -55,21 +56,31 @@ void reportFirstPicture() {
     debugOutput(line);
 }
 
+// The -fps line, on standard output: asked for, so no diagnostic.
+void reportFrameRate(FrameRateMeter& meter) {
+    if (const auto line = meter.frameDrawn(millisecondClock())) {
+        std::fputs(line->c_str(), stdout);
+        std::fflush(stdout);
+    }
+}
+
 }  // namespace
 
-int runSlideshow(SaverWindow& window, StopSignals& stop) {
+int runSlideshow(SaverWindow& window, StopSignals& stop, bool showFrameRate) {
     setCurrentThreadPriority(ThreadPriority::AboveNormal);
     seedRandom(millisecondClock());
     auto provider = std::make_unique<HeadStartProvider>(
         std::make_unique<RandomImageProvider>(theSettings.directories));
     auto display = std::make_unique<Display>(window.handle(), provider.get());
 
+    FrameRateMeter frameRate;
     bool first = true;
     while (!stop.requested()) {
         const WindowEvents events = window.poll();
         if (events.close) break;
         if (events.resized) display->resize(events.width, events.height);
         display->renderFrame();
+        if (showFrameRate) reportFrameRate(frameRate);
         // The display shows black until its first slide is ready.
         if (first && display->current()) {
             first = false;

@@ -29,11 +29,11 @@ int lostServer(::Display*) {
 
 }  // namespace
 
-std::unique_ptr<X11Connection> X11Connection::open() {
+std::unique_ptr<X11Connection> X11Connection::open(const char* name) {
     // The loader's context uses this connection from its own thread; older
     // Xlibs do not lock it unless asked before the first call.
     XInitThreads();
-    ::Display* display = XOpenDisplay(nullptr);
+    ::Display* display = XOpenDisplay(name);
     if (!display) return nullptr;
     XSetErrorHandler(noteXError);
     XSetIOErrorHandler(lostServer);

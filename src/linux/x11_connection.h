@@ -6,8 +6,9 @@
 // of ending the process. Closing it ends EGL's use of it first.
 class X11Connection {
 public:
-    // Null when no server can be reached (DISPLAY unset or wrong).
-    static std::unique_ptr<X11Connection> open();
+    // Null when no server can be reached: `name` (-display) or, when it is
+    // null, DISPLAY unset or wrong.
+    static std::unique_ptr<X11Connection> open(const char* name);
     ~X11Connection();
     X11Connection(const X11Connection&) = delete;
     X11Connection& operator=(const X11Connection&) = delete;

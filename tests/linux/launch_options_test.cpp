@@ -81,7 +81,9 @@ TEST(LaunchOptions, CommandLinesThatCannotBeUsed) {
         {"--seconds"},          {"-window-id"},        {"-window-id", "zero"},
         {"-window-id", "0"},    {"--bogus"},           {"pictures"},
         {"-"},                  {"--"},                {"-root=1"},
-        {"--help=yes"},         {"-dir"},
+        {"--help=yes"},         {"-dir"},              {"-display"},
+        {"-geometry"},          {"-geometry", "big"},  {"-geometry", "0x10"},
+        {"-visual"},            {"-fps=1"},            {"-install=yes"},
     };
     for (const auto& arguments : cases) {
         const LaunchOptions options = parse(arguments);
@@ -94,4 +96,27 @@ TEST(LaunchOptions, HelpAndShowSettings) {
     EXPECT_TRUE(parse({"-h"}).showHelp);
     EXPECT_TRUE(parse({"--show-settings", "--seconds", "3"}).showSettings);
     EXPECT_FALSE(parse({"-root"}).showHelp);
+}
+
+TEST(LaunchOptions, WhatEveryXScreenSaverHackTakes) {
+    const LaunchOptions plain = parse({"-root"});
+    EXPECT_FALSE(plain.displayName);
+    EXPECT_FALSE(plain.geometry);
+    EXPECT_FALSE(plain.showFrameRate);
+
+    const LaunchOptions options = parse({"-display", ":3.0", "-visual", "best", "-install", "-fps",
+                                         "-window", "-geometry", "640x480+10-20"});
+    ASSERT_FALSE(options.error) << *options.error;
+    EXPECT_EQ(options.displayName.value_or(""), ":3.0");
+    EXPECT_TRUE(options.showFrameRate);
+    ASSERT_TRUE(options.geometry);
+    EXPECT_EQ(options.geometry->width.value_or(0), 640u);
+    EXPECT_EQ(options.geometry->y.value_or(0), 20);
+    EXPECT_TRUE(options.geometry->yFromBottom);
+    // -visual takes its value with it: nothing of it reaches the settings.
+    EXPECT_TRUE(options.settings.empty());
+    EXPECT_EQ(options.target, DrawTarget::OwnWindow);
+
+    EXPECT_FALSE(parse({"-fps", "-no-fps"}).showFrameRate);
+    EXPECT_EQ(parse({"--display=host:1"}).displayName.value_or(""), "host:1");
 }

@@ -45,6 +45,20 @@ TEST_F(OptionSettings, ValuesAndTheirFallbacks) {
         {{"texture", "2"}, 17.0f, 1.0f, 3.0f, 0},
         {{"texture", "512px"}, 17.0f, 1.0f, 3.0f, 0},
         {{"texture", "-256"}, 17.0f, 1.0f, 3.0f, 0},
+        // The program's ranges, which the settings dialog's sliders span:
+        // beyond them the nearer end.
+        {{"seconds", "300"}, 300.0f, 1.0f, 3.0f, 0},
+        {{"seconds", "301"}, 300.0f, 1.0f, 3.0f, 0},
+        {{"seconds", "1e30"}, 300.0f, 1.0f, 3.0f, 0},
+        {{"seconds", "0.5"}, 1.0f, 1.0f, 3.0f, 0},
+        {{"seconds", "-4"}, 1.0f, 1.0f, 3.0f, 0},
+        {{"seconds-sigma", "60"}, 17.0f, 60.0f, 3.0f, 0},
+        {{"seconds-sigma", "61"}, 17.0f, 60.0f, 3.0f, 0},
+        {{"seconds-sigma", "-1"}, 17.0f, 0.0f, 3.0f, 0},
+        {{"fade", "30"}, 17.0f, 1.0f, 30.0f, 0},
+        {{"fade", "30.5"}, 17.0f, 1.0f, 30.0f, 0},
+        {{"fade", "-0.1"}, 17.0f, 1.0f, 0.0f, 0},
+        {{"fade", "1e999"}, 17.0f, 1.0f, 3.0f, 0},
     };
     for (const auto& c : cases) {
         applySettingEntries({}, {c.entry});

@@ -176,9 +176,10 @@ root_children() {
     xwininfo -root -children | grep -oE '^ +[0-9]+ child' | grep -oE '[0-9]+' || echo 0
 }
 
-# make_window W H: the test's own window at 40,40; sets window_id.
+# make_window W H [vroot]: the test's own window at 40,40 (named as the
+# virtual root with "vroot"); sets window_id.
 make_window() {
-    coproc window_client { "$test_window" make "$1" "$2"; }
+    coproc window_client { "$test_window" "${3:-make}" "$1" "$2"; }
     window_pid=$window_client_PID
     read -r -t 20 window_id <&"${window_client[0]}" || fail "test window not made"
 }
@@ -319,8 +320,10 @@ bad_windows)
 
 installed_files)
     # cmake --install lays out what XScreenSaver and xfce4-screensaver look
-    # for; the settings description is well formed and names only options
-    # the installed program takes.
+    # for; the settings description is well formed, names only options the
+    # installed program takes, and tells the truth: its sliders span the
+    # program's own ranges and their defaults are what the program does
+    # when the dialog leaves them out.
     prefix="$work/install"
     "$cmake_command" --install "$build_dir" --prefix "$prefix" >"$work/install.log" 2>&1 ||
         fail "cmake --install failed: $(tail -3 "$work/install.log")"
@@ -329,37 +332,71 @@ installed_files)
     desktop="$prefix/share/applications/screensavers/glimmora.desktop"
     [ -x "$program" ] || fail "no $program"
     [ -f "$desktop" ] || fail "no $desktop"
+    [ -f "$prefix/share/man/man6/glimmora.6.gz" ] || fail "no manual page"
     xmllint --noout "$xml" || fail "$xml is not well formed"
-    [ "$(xmllint --xpath 'string(/screensaver/@gl)' "$xml")" = yes ] || fail "gl is not yes"
-    [ "$(xmllint --xpath 'string(/screensaver/@name)' "$xml")" = glimmora ] || fail "wrong name"
-    [ "$(xmllint --xpath 'count(//number[@type="slider"])' "$xml")" -ge 2 ] || fail "no sliders"
-    [ "$(xmllint --xpath 'count(//file)' "$xml")" -ge 1 ] || fail "no folder chooser"
+    x() { xmllint --xpath "$1" "$xml"; }
+    [ "$(x 'string(/screensaver/@gl)')" = yes ] || fail "gl is not yes"
+    [ "$(x 'string(/screensaver/@name)')" = glimmora ] || fail "wrong name"
+    # XScreenSaver's file chooser refuses folders: a text field instead.
+    [ "$(x 'count(//file)')" -eq 0 ] || fail "a <file> widget, which cannot choose a folder"
+    [ "$(x 'string(//string[@arg="-dir %"]/@_label)')" = "Picture folders (several joined with :)" ] ||
+        fail "no labelled text field for the folders"
+    year="$(sed -n 's/^set(GLIMMORA_RELEASE_DATE "\([0-9]\{4\}\).*/\1/p' "$source_dir/CMakeLists.txt")"
+    last="$(x 'string(//_description)' | sed '/^[[:space:]]*$/d' | tail -1 | sed 's/^[[:space:]]*//')"
+    [ "$last" = "Written by Quillon; $year." ] || fail "the description ends with \"$last\""
     grep -qx 'Categories=Screensaver;' "$desktop" || fail "desktop entry not a Screensaver"
+    grep -qx 'NoDisplay=true' "$desktop" || fail "desktop entry shows in application menus"
     exec_line="$(grep -E '^Exec=' "$desktop" | cut -d= -f2-)"
     [ -x "${exec_line%% *}" ] || fail "desktop entry runs ${exec_line%% *}, which is not there"
-    mkdir -p "$work/folder"
+    # The settings under the dialog's command alone: no settings file then.
+    settings_of() { XSCREENSAVER_WINDOW=0x1 "$program" "$@" --show-settings 2>&1; }
+    mkdir -p "$work/home/.config/glimmora" "$work/a" "$work/b"
+    printf 'seconds = 99\nfade = 9\n' >"$work/home/.config/glimmora/glimmora.conf"
+    [ "$("$program" --show-settings | grep '^seconds = ')" = "seconds = 99" ] ||
+        fail "the settings file is not read by a program run by hand"
+    defaults="$(settings_of)" || fail "the program refuses the dialog's bare command: $defaults"
+    grep -qx "seconds = 17" <<<"$defaults" || fail "under XScreenSaver the settings file counts: $defaults"
     checked=0
-    options="$(xmllint --xpath 'count(//@arg | //@arg-set | //@arg-unset)' "$xml")"
+    # Every option of the description is taken by the program.
+    options="$(x 'count(//@arg | //@arg-set | //@arg-unset)')"
     for ((n = 1; n <= options; n++)); do
-        arg="$(xmllint --xpath "string((//@arg | //@arg-set | //@arg-unset)[$n])" "$xml")"
+        arg="$(x "string((//@arg | //@arg-set | //@arg-unset)[$n])")"
         value=7
-        [[ "$arg" == -dir* ]] && value="$work/folder"
-        [[ "$arg" == -texture* ]] && value=""
+        [[ "$arg" == -dir* ]] && value="$work/a:$work/b"
         # shellcheck disable=SC2086
-        settings="$("$program" ${arg//%/$value} --show-settings 2>&1)" ||
-            fail "the program refuses \"$arg\": $settings"
+        settings="$(settings_of ${arg//%/$value})" || fail "the program refuses \"$arg\": $settings"
         case "$arg" in
-        -dir*) grep -qx "dir = $work/folder" <<<"$settings" || fail "\"$arg\" did not set the folder" ;;
-        -seconds*) grep -qx "seconds = 7" <<<"$settings" || fail "\"$arg\" did not set seconds" ;;
-        -fade*) grep -qx "fade = 7" <<<"$settings" || fail "\"$arg\" did not set the fade" ;;
+        -dir*) [ "$(grep '^dir = ' <<<"$settings" | tr '\n' ' ')" = "dir = $work/a dir = $work/b " ] ||
+            fail "\"$arg\" did not set both folders: $settings" ;;
         -texture*) grep -qx "texture = ${arg#-texture }" <<<"$settings" ||
             fail "\"$arg\" did not set the texture" ;;
-        -root) ;;
-        *) fail "unexpected option \"$arg\" in $xml" ;;
         esac
         checked=$((checked + 1))
     done
-    [ "$checked" -ge 7 ] || fail "only $checked options found in $xml"
+    [ "$checked" -ge 8 ] || fail "only $checked options found in $xml"
+    # Every setting of the program has its widget.
+    for name in dir seconds seconds-sigma fade texture fps; do
+        [ "$(x "count(//@arg[starts-with(., '-$name ')] | //@arg-set[starts-with(., '-$name')])")" -ge 1 ] ||
+            fail "no widget sets -$name"
+    done
+    # Each slider: its ends are the program's (a value beyond is taken as
+    # the end), and its default is what runs when the dialog leaves it out.
+    sliders="$(x 'count(//number)')"
+    [ "$sliders" -ge 3 ] || fail "only $sliders sliders"
+    for ((n = 1; n <= sliders; n++)); do
+        name="$(x "string((//number)[$n]/@id)")"
+        low="$(x "string((//number)[$n]/@low)")"
+        high="$(x "string((//number)[$n]/@high)")"
+        default="$(x "string((//number)[$n]/@default)")"
+        shown() { settings_of "--$name" "$1" | sed -n "s/^$name = //p"; }
+        same() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a + 0 == b + 0) }'; }
+        same "$(sed -n "s/^$name = //p" <<<"$defaults")" "$default" ||
+            fail "$name: the dialog's default $default is not the program's"
+        same "$(shown "$high")" "$high" || fail "$name: the slider's end $high is not taken"
+        same "$(shown "$((${high%.*} * 10 + 1))")" "$high" || fail "$name: the program goes beyond $high"
+        same "$(shown "$low")" "$low" || fail "$name: the slider's start $low is not taken"
+        same "$(shown -100)" "$low" || fail "$name: the program goes below $low"
+    done
     ;;
 
 under_xscreensaver)
@@ -380,12 +417,15 @@ under_xscreensaver)
     solid_pictures "$shared/pictures" red green
     home="$shared/home"
     mkdir -p "$home/.config/glimmora"
-    printf 'seconds = 2\nseconds-sigma = 0\nfade = 0\n' >"$home/.config/glimmora/glimmora.conf"
+    # Under the daemon the command line is the whole truth: a settings file
+    # saying otherwise does not count.
+    printf 'seconds = 200\ndir = /nonexistent\n' >"$home/.config/glimmora/glimmora.conf"
     {
         printf 'timeout:\t1:00:00\nlock:\t\tFalse\nsplash:\t\tFalse\nfade:\t\tFalse\n'
         printf 'unfade:\t\tFalse\ndpmsEnabled:\tFalse\nmode:\t\tone\nselected:\t0\n'
         printf 'programs:\t\t\t\t\t\t\t      \\\n'
-        printf '\t\tGL:  glimmora -root --dir %s  \\n\\\n' "$shared/pictures"
+        printf '\t\tGL:  glimmora -root --dir %s -seconds 2 -seconds-sigma 0 -fade 0  \\n\\\n' \
+            "$shared/pictures"
     } >"$home/.xscreensaver"
     [ "${#as_user[@]}" -eq 0 ] || chown -R 65534:65534 "$home"
     daemon_log="$work/xscreensaver.log"
@@ -412,7 +452,7 @@ under_xscreensaver)
         [ -n "$pid" ] || fail "the daemon did not start glimmora: $(tail -5 "$daemon_log")"
         launched=$((launched + 1))
         # Both pictures in turn: it draws into the daemon's window and runs
-        # on with the settings file's seconds.
+        # on with the command line's seconds.
         seen=""
         for i in $(seq 150); do
             colour_at 320 240
@@ -436,6 +476,82 @@ under_xscreensaver)
     command_xss -exit
     wait "$daemon_pid" 2>/dev/null
     daemon_pid=""
+    ;;
+
+virtual_root)
+    # A standalone -root draws on the window manager's virtual root
+    # (__SWM_VROOT), not on the real root behind it.
+    solid_pictures "$pictures" blue
+    make_window 200 150 vroot
+    start_glimmora -root --dir "$pictures"
+    wait_first_picture
+    expect_colour 140 115 blue
+    expect_not_colour 500 400 blue
+    kill -TERM "$glimmora_pid"
+    finish_glimmora 1000
+    ;;
+
+geometry)
+    # -window -geometry: the own window at the given size and place, drawn
+    # all over; a negative offset counts from the far edge.
+    solid_pictures "$pictures" green
+    for spec in "200x150+100+50 100 50" "300x100-20-30 320 350"; do
+        read -r geometry x y <<<"$spec"
+        start_glimmora -window -geometry "$geometry" --dir "$pictures"
+        wait_first_picture
+        id="$(xdotool search --name '^Glimmora$' | head -1)"
+        [ -n "$id" ] || fail "no window named Glimmora"
+        info="$(xwininfo -id "$id")"
+        got="$(awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+            /Width:/ {w = $NF} /Height:/ {h = $NF} END {print w "x" h "+" x "+" y}' <<<"$info")"
+        want="${geometry%%[+-]*}+$x+$y"
+        [ "$got" = "$want" ] || fail "-geometry $geometry made $got, not $want"
+        size="${geometry%%[+-]*}"
+        expect_colour $((x + ${size%x*} / 2)) $((y + ${size#*x} / 2)) green
+        expect_not_colour $((x - 10)) $((y - 10)) green
+        kill -TERM "$glimmora_pid"
+        finish_glimmora 1000
+    done
+    ;;
+
+standard_options)
+    # What every XScreenSaver hack takes: -display instead of DISPLAY,
+    # -visual and -install accepted, -fps printing the frame rate.
+    solid_pictures "$pictures" red
+    display="$DISPLAY"
+    (
+        unset DISPLAY
+        exec "$glimmora" -display "$display" -root -visual default -install -fps --dir "$pictures"
+    ) >"$work/glimmora-fps.log" 2>&1 &
+    glimmora_pid=$!
+    log="$work/glimmora-fps.log"
+    wait_first_picture
+    expect_colour 320 240 red
+    for i in $(seq 100); do
+        [ "$(grep -c 'frames per second' "$log")" -ge 2 ] && break
+        sleep 0.1
+    done
+    line="$(grep -m1 -E '^glimmora: [0-9]+\.[0-9] frames per second$' "$log")" ||
+        fail "no frame-rate line: $(tail -3 "$log")"
+    echo "$line"
+    kill -TERM "$glimmora_pid"
+    finish_glimmora 1000
+    status=0
+    (unset DISPLAY; timeout 60 "$glimmora" -display :9999 -root --dir "$pictures") >"$work/bad.log" 2>&1 ||
+        status=$?
+    [ "$status" -eq 1 ] || fail "-display naming no server gave status $status"
+    ;;
+
+image_directory)
+    # With no folder anywhere, XScreenSaver's own picture setting
+    # (imageDirectory, with its ~) is shown, as its image hacks show it.
+    solid_pictures "$HOME/Photos/sub" green
+    printf 'timeout:\t0:10:00\nimageDirectory:\t~/Photos\nmode:\t\trandom\n' >"$HOME/.xscreensaver"
+    start_glimmora -root
+    wait_first_picture
+    expect_colour 320 240 green
+    kill -TERM "$glimmora_pid"
+    finish_glimmora 1000
     ;;
 
 *)

@@ -3,8 +3,12 @@
 //   test_window make WIDTH HEIGHT   makes and maps a white window at 40,40,
 //                                   prints its id in hex, then takes
 //                                   "resize W H" and "quit" lines on stdin
+//   test_window vroot WIDTH HEIGHT  the same window, named as the virtual
+//                                   root in its own __SWM_VROOT, as a
+//                                   virtual-root window manager's desktop is
 //   test_window close ID            asks window ID to close as a window
 //                                   manager's close box does (WM_DELETE_WINDOW)
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -17,13 +21,18 @@
 
 namespace {
 
-int make(::Display* x, int width, int height) {
+int make(::Display* x, int width, int height, bool virtualRoot) {
     const int screen = DefaultScreen(x);
     const Window window = XCreateSimpleWindow(x, RootWindow(x, screen), 40, 40,
                                               static_cast<unsigned>(width),
                                               static_cast<unsigned>(height), 0,
                                               BlackPixel(x, screen), WhitePixel(x, screen));
     XStoreName(x, window, "glimmora-e2e-window");
+    if (virtualRoot) {
+        Window self = window;
+        XChangeProperty(x, window, XInternAtom(x, "__SWM_VROOT", False), XA_WINDOW, 32,
+                        PropModeReplace, reinterpret_cast<unsigned char*>(&self), 1);
+    }
     XSelectInput(x, window, StructureNotifyMask);
     XMapWindow(x, window);
     for (;;) {
@@ -75,12 +84,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     int status = 2;
-    if (argc == 4 && std::strcmp(argv[1], "make") == 0) {
-        status = make(x, std::atoi(argv[2]), std::atoi(argv[3]));
+    if (argc == 4 && (std::strcmp(argv[1], "make") == 0 || std::strcmp(argv[1], "vroot") == 0)) {
+        status = make(x, std::atoi(argv[2]), std::atoi(argv[3]), argv[1][0] == 'v');
     } else if (argc == 3 && std::strcmp(argv[1], "close") == 0) {
         status = close(x, static_cast<Window>(std::strtoul(argv[2], nullptr, 0)));
     } else {
-        std::fprintf(stderr, "usage: test_window make W H | close ID\n");
+        std::fprintf(stderr, "usage: test_window make W H | vroot W H | close ID\n");
     }
     XCloseDisplay(x);
     return status;
