@@ -11,7 +11,7 @@ enum class DrawTarget {
 };
 
 // One setting from the command line or the settings file, by its option
-// name ("dir", "seconds", "seconds-sigma", "fade", "texture") and its text
+// name ("dir", "seconds", "seconds-sigma", "fade", "texture", "pairs") and its text
 // as given: whether the text is a usable value is decided where it is stored.
 struct SettingEntry {
     std::string name;
@@ -37,7 +37,8 @@ std::optional<unsigned long> parseWindowId(const std::string& text);
 
 // Reads the command line (without the program name) the way XScreenSaver
 // starts its programs: -root, -window, -window-id ID, the settings as
-// "--name VALUE", "--name=VALUE" or "-name VALUE", and --help. The
+// "--name VALUE", "--name=VALUE" or "-name VALUE" (pairs as the switches
+// --pairs and --no-pairs, giving "yes" and "no"), and --help. The
 // environment's XSCREENSAVER_WINDOW (`saverWindow`, may be null) is the
 // window to draw into unless -window-id or -window says otherwise; with
 // -root too, since XScreenSaver passes -root and means its own window.

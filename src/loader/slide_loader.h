@@ -8,6 +8,7 @@
 #include <semaphore>
 #include <thread>
 
+#include "loader/pair_composer.h"
 #include "platform/gl_context.h"
 
 class ImageProvider;
@@ -80,6 +81,11 @@ public:
     // picture and will never go on to the pool or its context. True then.
     bool waitUntilEndedOrLeavable(std::chrono::milliseconds bound);
 
+    // The monitor's size, whose shape decides which pictures share a slide
+    // (theSettings.pairs); until it is set every picture shows alone. Any
+    // thread.
+    void setScreenSize(int width, int height);
+
     // Direction of the next slide's path; set before start(), then the
     // thread's alone.
     bool reverseNext = true;
@@ -121,5 +127,8 @@ private:
     bool leavable_ = false;               // guarded by stateMutex_
     bool paused_ = false;                 // guarded by stateMutex_
     std::atomic<bool> endedFlag_{false};  // ended_, for takeSlide and ended() without the lock
+    std::atomic<int> screenWidth_{0};   // setScreenSize's, read by the thread
+    std::atomic<int> screenHeight_{0};
+    PairComposer pairs_;                 // the thread's alone
     std::thread thread_;
 };

@@ -95,3 +95,27 @@ TEST(LaunchOptions, HelpAndShowSettings) {
     EXPECT_TRUE(parse({"--show-settings", "--seconds", "3"}).showSettings);
     EXPECT_FALSE(parse({"-root"}).showHelp);
 }
+
+TEST(LaunchOptions, PairsSwitches) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::vector<std::string> values;  // of the "pairs" entries, in order
+    } cases[] = {
+        {{"--pairs"}, {"yes"}},
+        {{"-no-pairs"}, {"no"}},
+        {{"--no-pairs", "--pairs"}, {"no", "yes"}},
+        {{"--pairs=no"}, {"no"}},
+        // The switch takes no value from the next argument.
+        {{"--pairs", "-root"}, {"yes"}},
+    };
+    for (const auto& c : cases) {
+        const LaunchOptions options = parse(c.arguments);
+        const std::string what = ::testing::PrintToString(c.arguments);
+        ASSERT_FALSE(options.error) << what;
+        std::vector<std::string> values;
+        for (const auto& entry : options.settings)
+            if (entry.name == "pairs") values.push_back(entry.value);
+        EXPECT_EQ(values, c.values) << what;
+    }
+    EXPECT_TRUE(parse({"--no-pairs=yes"}).error);
+}
