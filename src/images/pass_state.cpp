@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -48,9 +49,8 @@ std::uint64_t folderListHash(std::vector<std::string> directories) {
 }
 
 std::vector<unsigned char> encodePassState(const PassState& state) {
-    std::vector<unsigned char> out;
+    std::vector<unsigned char> out(std::begin(kMagic), std::end(kMagic));
     out.reserve(kHeaderBytes + state.shown.size() * 8 + kChecksumBytes);
-    out.insert(out.end(), std::begin(kMagic), std::end(kMagic));
     put(out, kVersion, 4);
     put(out, state.shown.size(), 4);
     put(out, state.folders, 8);
