@@ -2,6 +2,8 @@
 
 #include "images/pass_memory.h"
 
+#include <thread>
+
 namespace {
 
 // One run of the show: a provider on `folders` remembering its pass in
@@ -73,4 +75,31 @@ TEST_F(ProviderTest, AnotherFolderListStartsANewPass) {
     std::vector<std::string> both = inA;
     both.push_back(joinPath(b, "pic0"));
     EXPECT_EQ(asSet(run({a, b}, state, 4)), asSet(both));
+}
+
+TEST_F(ProviderTest, LoadersServingAtOnceLeaveTheWholePassInTheState) {
+    TempDir dir, stateDir;
+    const std::vector<std::string> folders = {makeDir(dir.file("pictures"))};
+    const auto all = makeFiles(folders[0], 100);
+    const std::string state = stateDir.file("state");
+    {
+        FakeDecoder decoder;
+        RandomImageProvider provider(folders, decoder.function(),
+                                     RandomImageProvider::FirstChunk::AtConstruction,
+                                     std::make_unique<PassMemory>(state, folders));
+        // Saves that find another one under way leave theirs to the next
+        // one, or to the end.
+        std::vector<std::thread> loaders;
+        for (int t = 0; t < 4; ++t)
+            loaders.emplace_back([&] {
+                for (int i = 0; i < 24; ++i) provider.nextImage();
+            });
+        for (auto& loader : loaders) loader.join();
+        EXPECT_EQ(asSet(decoder.decoded()).size(), 96u);
+    }
+    PassMemory next(state, folders);
+    EXPECT_EQ(next.shownCount(), 96u);
+    std::size_t shown = 0;
+    for (const auto& path : all) shown += next.shownInPass(path) ? 1 : 0;
+    EXPECT_EQ(shown, 96u);
 }

@@ -327,3 +327,25 @@ TEST_F(SlideLoaderTest, CancelledUploadStaysInvalidAndDeletesItsName) {
     // deleted it instead of giving it back.
     EXPECT_TRUE(liveTextures().empty());
 }
+
+// The loader pairs what its screen's shape asks for: landscape pictures
+// (the scripted ones) stack on a portrait screen, one slide of two.
+TEST_F(SlideLoaderTest, APortraitScreenStacksTwoLandscapePicturesIntoOneSlide) {
+    const bool savedPairs = theSettings.pairs;
+    for (const bool pairs : {true, false}) {
+        SCOPED_TRACE(pairs);
+        theSettings.pairs = pairs;
+        ScriptedProvider provider;
+        SlideLoader loader(&provider, 1, pool_.get(), window_.target(), *display_);
+        loader.setScreenSize(1080, 1920);
+        loader.start();
+        const auto slide = loader.takeSlide(true);
+        ASSERT_NE(slide, nullptr);
+        const float aspect = slide->texture->aspect();
+        // 17 x 16 over 17 x 15 (18 x 16 scaled), a row of gap between.
+        if (pairs) EXPECT_NEAR(aspect, 17.0f / 32.0f, 0.01f);
+        else EXPECT_EQ(ScriptedProvider::pictureOf(aspect), 1);
+        loader.stop(10s);
+    }
+    theSettings.pairs = savedPairs;
+}
