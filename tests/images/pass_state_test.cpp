@@ -8,7 +8,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -184,4 +186,50 @@ TEST(PassMemory, ThePlatformsStateFolder) {
     EXPECT_EQ(std::filesystem::path(*folder), dir.path() / "glimmora");
 #endif
     EXPECT_TRUE(std::filesystem::is_directory(*folder));
+}
+
+// Writers of their own (as two processes have) replacing the state over and
+// over while it is read: every read finds a whole state, and the last one
+// holds both writers' pictures.
+TEST(PassMemory, ConcurrentWritersNeverLeaveAStateHalfWritten) {
+    TempDir dir;
+    const std::string path = dir.file("state");
+    { PassMemory(path, {"/p"}).markShown("/p/start"); }
+    PassMemory one(path, {"/p"});
+    PassMemory two(path, {"/p"});
+    std::atomic<bool> writing{true};
+    std::atomic<int> torn{0}, reads{0};
+    std::thread reader([&] {
+        std::vector<unsigned char> bytes;
+        while (writing) {
+            if (readStateFile(path, kLargestPassStateBytes, bytes) != StateRead::Read ||
+                !decodePassState(bytes))
+                ++torn;
+            ++reads;
+        }
+    });
+    auto write = [](PassMemory& memory, const char* prefix) {
+        for (int i = 0; i < 150; ++i) {
+            memory.markShown(std::string(prefix) + std::to_string(i));
+            memory.save();
+        }
+    };
+    std::thread first([&] { write(one, "/p/one-"); });
+    std::thread second([&] { write(two, "/p/two-"); });
+    first.join();
+    second.join();
+    writing = false;
+    reader.join();
+    EXPECT_EQ(torn.load(), 0) << "of " << reads.load() << " reads";
+    // Each wrote last after the other at some point; a final save by each
+    // leaves the union.
+    one.markShown("/p/one-last");
+    one.save();
+    two.markShown("/p/two-last");
+    two.save();
+    PassMemory next(path, {"/p"});
+    EXPECT_TRUE(next.shownInPass("/p/start"));
+    EXPECT_TRUE(next.shownInPass("/p/one-149"));
+    EXPECT_TRUE(next.shownInPass("/p/two-149"));
+    EXPECT_EQ(next.shownCount(), 1u + 151u + 151u);
 }
