@@ -61,6 +61,8 @@ void SlideLoader::run() {
         return;
     }
     int failuresInARow = 0;
+    // A pair is never larger than the pool's textures can show.
+    const int largestPair = std::max(pool_->width(), pool_->height());
     while (!stopRequested_) {
         if (!waitWhilePaused()) break;
         if (!freeSlots_.try_acquire_for(kStopPoll)) continue;
@@ -72,8 +74,7 @@ void SlideLoader::run() {
                 if (stopRequested_) return nullptr;
                 return provider_->nextImage();
             },
-            screenWidth_.load(), screenHeight_.load(), theSettings.pairs,
-            std::max(pool_->width(), pool_->height()));
+            screenWidth_.load(), screenHeight_.load(), theSettings.pairs, largestPair);
         // A stop that came during the decode frees the picture unused.
         if (stopRequested_) break;
         if (prepareSlide(std::move(picture))) {
