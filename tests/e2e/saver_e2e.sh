@@ -465,14 +465,14 @@ plain_slides() {
     set_folder "$pictures"
 }
 
-# colours_in FILE COLOUR...: prints those of the colours that fill at least
-# 200 pixels of FILE.
+# colours_in FILE LEAST COLOUR...: prints those of the colours that fill at
+# least LEAST pixels of FILE.
 colours_in() {
-    local file="$1" colour n
-    shift
+    local file="$1" least="$2" colour n
+    shift 2
     for colour in "$@"; do
         n="$(pixels_near "$file" "$colour")"
-        [ "${n:-0}" -ge 200 ] && echo "$colour"
+        [ "${n:-0}" -ge "$least" ] && echo "$colour"
     done
 }
 
@@ -491,7 +491,7 @@ portraits_in_pairs() {
         for ((i = 0; i < 10; i++)); do
             sleep 0.5
             screenshot "pairs$mode-$i"
-            colours="$(colours_in "$shots/pairs$mode-$i.png" '#ff0000' '#0000ff' | tr '\n' ' ')"
+            colours="$(colours_in "$shots/pairs$mode-$i.png" 200 '#ff0000' '#0000ff' | tr '\n' ' ')"
             seen="$seen $colours"
             [ "$(wc -w <<<"$colours")" -eq 2 ] && together=$((together + 1))
             [ "$mode" = 1 ] && [ "$together" -gt 0 ] && break
@@ -529,7 +529,9 @@ every_picture_once() {
         xdotool key space
         wait_status "pass$run" 0 15 || ok=1
         for ((i = 0; i < 5; i++)); do
-            for colour in $(colours_in "$shots/pass$run-$i.png" "${pass_colours[@]}"); do
+            # A picture fills most of the screen; the soft edge of one (cyan
+            # dimmed towards black is teal) fills a few thousand pixels.
+            for colour in $(colours_in "$shots/pass$run-$i.png" 40000 "${pass_colours[@]}"); do
                 [[ " $shown " == *" $colour "* ]] || shown="$shown $colour"
             done
         done
