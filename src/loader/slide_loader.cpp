@@ -188,6 +188,11 @@ bool SlideLoader::waitForSlide(std::chrono::milliseconds bound) {
     return slideQueued_.wait_for(lock, bound, [this] { return !queue_.empty(); });
 }
 
+int SlideLoader::queuedSlides() {
+    std::lock_guard lock(queueMutex_);
+    return static_cast<int>(queue_.size());
+}
+
 void SlideLoader::setScreenSize(int width, int height) {
     screenWidth_.store(width);
     screenHeight_.store(height);

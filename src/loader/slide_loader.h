@@ -62,6 +62,8 @@ public:
     // Waits at most `bound` until a slide is ready, without taking it; true
     // when one is. Only for the one thread that takes slides.
     bool waitForSlide(std::chrono::milliseconds bound);
+    // Slides ready to be taken, for tests.
+    int queuedSlides();
     // True once the thread has ended (or was never started): what is still
     // queued is all it will ever deliver.
     bool ended() const { return endedFlag_.load(std::memory_order_acquire); }

@@ -190,9 +190,10 @@ TEST_F(SlideLoaderTest, StopPastTheBoundWaitsBeforeFreeing) {
 TEST_F(SlideLoaderTest, QueuedSlidesReturnTheirNamesBeforeThePoolGoes) {
     const std::set<GLuint> before = liveTextures();
     auto loader = started(2);
-    // Once the second texture exists, the stop lets its upload finish.
+    // Both slides queued: their uploads are over, so the stop cuts none
+    // short (an upload it cuts short deletes its name).
     const auto giveUp = std::chrono::steady_clock::now() + 20s;
-    while (liveTextures().size() < before.size() + 2 && std::chrono::steady_clock::now() < giveUp)
+    while (loader->queuedSlides() < 2 && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::sleep_for(5ms);
     ASSERT_TRUE(loader->stop(10s));
     const std::set<GLuint> made = liveTextures();
