@@ -85,6 +85,7 @@ Display::Display(void* window, ImageProvider* provider, DisplayHooks hooks)
         loader_ = std::make_unique<SlideLoader>(provider, kLoaderCapacity, pool_.get(),
                                                 surface_->target(), *context_);
         loader_->reverseNext = loaderDirectionToggle;
+        loader_->setScreenSize(surface_->width(), surface_->height());
         loader_->start();
     }
     pacer_ = FramePacer(framePeriod_, swapControl);
@@ -129,6 +130,7 @@ void Display::resize(int width, int height) {
     if (!context_ || width < 1 || height < 1) return;
     context_->makeCurrent();
     glViewport(0, 0, width, height);
+    if (loader_) loader_->setScreenSize(width, height);
 }
 
 void Display::requestLoaderStop() {

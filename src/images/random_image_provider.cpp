@@ -20,8 +20,10 @@ bool mayHoldPhotos(const DirectoryEntry& entry) {
 }  // namespace
 
 RandomImageProvider::RandomImageProvider(const std::vector<std::string>& directories,
-                                         Decoder decode, FirstChunk firstChunk)
+                                         Decoder decode, FirstChunk firstChunk,
+                                         std::unique_ptr<PassMemory> memory)
     : decoder(decode ? std::move(decode) : loadImageFileDecoder()),
+      memory(std::move(memory)),
       pendingDirs(directories),
       configuredPending(directories.size()) {
     if (firstChunk == FirstChunk::OnFirstPicture) return;
@@ -36,6 +38,7 @@ void RandomImageProvider::listFirstChunk() {
     scanChunk(theSettings.scandirChunkSize);
     shuffleFiles();
     cursor = 0;
+    setAsideShown(0);
 }
 
 RandomImageProvider::Decoder RandomImageProvider::loadImageFileDecoder() {
@@ -46,6 +49,8 @@ std::unique_ptr<RGBImage> RandomImageProvider::nextImage() {
     std::string path;
     for (;;) {
         if (!takeNextPath(path)) return ImageProvider::nextImage();
+        // Outside the provider's lock: other loaders go on meanwhile.
+        if (memory) memory->save();
         if (auto image = decoder(path)) return image;
         dropFile(path);
     }
@@ -56,9 +61,17 @@ bool RandomImageProvider::takeNextPath(std::string& path) {
     if (!firstChunkListed) listFirstChunk();
     if (files.empty() && walkFinished()) return false;
     if (cursor >= files.size()) {
+        // The pass ends once every file has been served, not before the
+        // walk has listed them all (files an earlier run showed may fill
+        // the first chunks).
+        while (cursor >= files.size() && !walkFinished() && theSettings.scandirChunkSize > 0)
+            growPass(theSettings.scandirChunkSize);
+    }
+    if (cursor >= files.size()) {
         if (!walkFinished()) scanChunk(theSettings.scandirChunkSize);
         shuffleFiles();
         cursor = 0;
+        if (memory) memory->beginNewPass();
         if (files.empty()) return false;
     } else if (servedAny && !walkFinished()) {
         // Not before the first picture, which waits for nothing but the
@@ -68,6 +81,7 @@ bool RandomImageProvider::takeNextPath(std::string& path) {
     path = files[cursor];
     ++cursor;
     servedAny = true;
+    if (memory) memory->markShown(path);
     return true;
 }
 
@@ -134,18 +148,29 @@ void RandomImageProvider::openNextDirectory() {
 void RandomImageProvider::growPass(std::int32_t n) {
     const std::size_t before = files.size();
     scanChunk(n);
+    setAsideShown(before);
     // An inside-out shuffle of the pass's remainder: each new file swaps
     // with a place drawn over the unserved files and itself, so the
     // remainder stays in random order. The wide draw reaches every place
     // however long the list.
+    // Files set aside as shown sit before the cursor now.
     const int first = static_cast<int>(cursor);
-    for (std::size_t k = before; k < files.size(); ++k) {
+    for (std::size_t k = std::max(before, cursor); k < files.size(); ++k) {
         const int j = wideUniformInt(first, static_cast<int>(k));
         std::swap(files[k], files[static_cast<std::size_t>(j)]);
     }
 }
 
 void RandomImageProvider::shuffleFiles() { shufflePaths(files); }
+
+void RandomImageProvider::setAsideShown(std::size_t first) {
+    if (!memory) return;
+    for (std::size_t k = first; k < files.size(); ++k) {
+        if (!memory->shownInPass(files[k])) continue;
+        std::swap(files[k], files[cursor]);
+        ++cursor;
+    }
+}
 
 RandomImageProvider::Snapshot RandomImageProvider::snapshot() {
     std::lock_guard<SynchronizedObject> guard(*this);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "images/image_provider.h"
+#include "images/pass_memory.h"
 #include "images/synchronized_object.h"
 #include "platform/directory_listing.h"
 
@@ -37,10 +38,13 @@ public:
     enum class FirstChunk { AtConstruction, OnFirstPicture };
 
     // The last directory of the list is walked first. An empty `decode`
-    // means loadImageFile.
+    // means loadImageFile. With `memory` the pass goes on from an earlier
+    // run: files it has shown in the current pass count as served, and
+    // every file served is marked and saved there.
     explicit RandomImageProvider(const std::vector<std::string>& directories,
                                  Decoder decode = loadImageFileDecoder(),
-                                 FirstChunk firstChunk = FirstChunk::AtConstruction);
+                                 FirstChunk firstChunk = FirstChunk::AtConstruction,
+                                 std::unique_ptr<PassMemory> memory = nullptr);
     // Tests and benchmarks derive probes from it, and owners hold it by
     // this type.
     virtual ~RandomImageProvider() = default;
@@ -77,6 +81,9 @@ private:
     // Opens the next pending directory that has not been walked yet.
     void openNextDirectory();
     void shuffleFiles();
+    // Moves the files from `first` on that the memory has shown in this
+    // pass to the served part of the pass.
+    void setAsideShown(std::size_t first);
     bool walkFinished() const { return pendingDirs.empty() && !listing.isOpen(); }
 
     // These take the lock themselves.
@@ -87,6 +94,7 @@ private:
     void dropFile(const std::string& path);
 
     const Decoder decoder;                  // immutable after construction
+    const std::unique_ptr<PassMemory> memory;  // may be null; locks itself
     std::vector<std::string> pendingDirs;   // guarded by the provider's mutex; top is back()
     // How many of pendingDirs, from the bottom, are configured directories,
     // which are walked whatever their names say. Guarded by the provider's mutex.

@@ -7,7 +7,8 @@
 
 namespace {
 
-constexpr const char* kSettingNames[] = {"dir", "seconds", "seconds-sigma", "fade", "texture"};
+constexpr const char* kSettingNames[] = {"dir",     "seconds", "seconds-sigma",
+                                         "fade",    "texture", "pairs"};
 
 // "-name" and "--name" are the same option; "--name=value" carries its value.
 struct Spelling {
@@ -119,6 +120,13 @@ LaunchOptions parseLaunchOptions(const std::vector<std::string>& arguments,
         } else if (name == "show-settings") {
             noValue();
             options.showSettings = true;
+        } else if (name == "pairs" && !spelling->value) {
+            // A switch on the command line; "--pairs=no" and the file's
+            // "pairs = no" carry a value like the other settings.
+            options.settings.push_back({name, "yes"});
+        } else if (name == "no-pairs") {
+            noValue();
+            options.settings.push_back({"pairs", "no"});
         } else if (isSettingName(name)) {
             if (const auto value = takeValue()) options.settings.push_back({name, *value});
         } else {
@@ -159,6 +167,9 @@ const char* usageText() {
            "  --fade N           mean seconds of the cross-fade, 0 to 30 (default 3)\n"
            "  --texture N        largest texture edge: 2048, 1024, 512, 256, or 0 for\n"
            "                     the driver's maximum (the default)\n"
+           "  --pairs            portrait pictures side by side on a landscape screen,\n"
+           "                     landscape ones stacked on a portrait screen (the default)\n"
+           "  --no-pairs         every picture alone\n"
            "  --show-settings    print the settings in effect and end\n"
            "  --help             print this text and end\n"
            "Options may be written with one dash (-seconds 10) or as --name=VALUE.\n"

@@ -13,7 +13,7 @@ enum class DrawTarget {
 };
 
 // One setting from the command line or the settings file, by its option
-// name ("dir", "seconds", "seconds-sigma", "fade", "texture") and its text
+// name ("dir", "seconds", "seconds-sigma", "fade", "texture", "pairs") and its text
 // as given: whether the text is a usable value is decided where it is stored.
 struct SettingEntry {
     std::string name;
@@ -45,7 +45,8 @@ std::optional<unsigned long> parseWindowId(const std::string& text);
 
 // Reads the command line (without the program name) the way XScreenSaver
 // starts its programs: -root, -window, -window-id ID, the settings as
-// "--name VALUE", "--name=VALUE" or "-name VALUE", and --help; also the
+// "--name VALUE", "--name=VALUE" or "-name VALUE" (pairs as the switches
+// --pairs and --no-pairs, giving "yes" and "no"), and --help; also the
 // options every XScreenSaver hack takes: -display NAME, -geometry G, -fps
 // (and -no-fps), -visual NAME and -install (accepted, without effect:
 // the program draws with the visual of the window it is given). The

@@ -69,6 +69,16 @@ std::optional<std::uint32_t> textureChoice(const std::string& text) {
     return std::nullopt;
 }
 
+// Yes or no in the words a settings file may use; nothing for any other
+// text, which leaves the default (pairs on).
+std::optional<std::uint32_t> switchValue(const std::string& text) {
+    for (const char* yes : {"yes", "true", "on", "1"})
+        if (text == yes) return 1;
+    for (const char* no : {"no", "false", "off", "0"})
+        if (text == no) return 0;
+    return std::nullopt;
+}
+
 }  // namespace
 
 void applySettingEntries(const std::vector<SettingEntry>& fromFile,
@@ -77,6 +87,7 @@ void applySettingEntries(const std::vector<SettingEntry>& fromFile,
     // Only what the entries say counts, whatever an earlier call stored.
     if (key) {
         key->deleteValue("texDim");
+        key->deleteValue("pairs");
         for (const FloatOption& option : kFloatOptions) key->deleteValue(option.valueName);
     }
 
@@ -95,6 +106,11 @@ void applySettingEntries(const std::vector<SettingEntry>& fromFile,
         if (entry.name == "texture") {
             if (const auto choice = textureChoice(entry.value)) storeDword(*key, "texDim", *choice);
             else key->deleteValue("texDim");
+            return;
+        }
+        if (entry.name == "pairs") {
+            if (const auto on = switchValue(entry.value)) storeDword(*key, "pairs", *on);
+            else key->deleteValue("pairs");
             return;
         }
         for (const FloatOption& option : kFloatOptions)
@@ -132,5 +148,6 @@ std::string describeSettings() {
                          : 0;
     std::snprintf(line, sizeof line, "texture = %d\n", edge);
     text += line;
+    text += theSettings.pairs ? "pairs = yes\n" : "pairs = no\n";
     return text;
 }

@@ -70,7 +70,10 @@ int runSlideshow(SaverWindow& window, StopSignals& stop, bool showFrameRate) {
     setCurrentThreadPriority(ThreadPriority::AboveNormal);
     seedRandom(millisecondClock());
     auto provider = std::make_unique<HeadStartProvider>(
-        std::make_unique<RandomImageProvider>(theSettings.directories));
+        std::make_unique<RandomImageProvider>(theSettings.directories,
+                                              RandomImageProvider::loadImageFileDecoder(),
+                                              RandomImageProvider::FirstChunk::AtConstruction,
+                                              PassMemory::forFolders(theSettings.directories)));
     auto display = std::make_unique<Display>(window.handle(), provider.get());
 
     FrameRateMeter frameRate;

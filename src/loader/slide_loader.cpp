@@ -4,6 +4,7 @@
 #include "platform/gl.h"
 #include "platform/system_error.h"
 #include "platform/thread_priority.h"
+#include "settings/settings.h"
 #include "slides/slide.h"
 #include "slides/slide_texture.h"
 #include "slides/texture_pool.h"
@@ -60,12 +61,20 @@ void SlideLoader::run() {
         return;
     }
     int failuresInARow = 0;
+    // A pair is never larger than the pool's textures can show.
+    const int largestPair = std::max(pool_->width(), pool_->height());
     while (!stopRequested_) {
         if (!waitWhilePaused()) break;
         if (!freeSlots_.try_acquire_for(kStopPoll)) continue;
         if (stopRequested_) break;
         markLeavable(true);
-        auto picture = provider_->nextImage();
+        // A stop ends the search for a partner; what was picked waits.
+        auto picture = pairs_.next(
+            [this]() -> std::unique_ptr<RGBImage> {
+                if (stopRequested_) return nullptr;
+                return provider_->nextImage();
+            },
+            screenWidth_.load(), screenHeight_.load(), theSettings.pairs, largestPair);
         // A stop that came during the decode frees the picture unused.
         if (stopRequested_) break;
         if (prepareSlide(std::move(picture))) {
@@ -177,6 +186,16 @@ bool SlideLoader::waitForSlide(std::chrono::milliseconds bound) {
     // Windows build.
     std::unique_lock lock(queueMutex_);
     return slideQueued_.wait_for(lock, bound, [this] { return !queue_.empty(); });
+}
+
+int SlideLoader::queuedSlides() {
+    std::lock_guard lock(queueMutex_);
+    return static_cast<int>(queue_.size());
+}
+
+void SlideLoader::setScreenSize(int width, int height) {
+    screenWidth_.store(width);
+    screenHeight_.store(height);
 }
 
 void SlideLoader::requestStop() {

@@ -8,6 +8,7 @@
 #include <semaphore>
 #include <thread>
 
+#include "loader/pair_composer.h"
 #include "platform/gl_context.h"
 
 class ImageProvider;
@@ -61,6 +62,8 @@ public:
     // Waits at most `bound` until a slide is ready, without taking it; true
     // when one is. Only for the one thread that takes slides.
     bool waitForSlide(std::chrono::milliseconds bound);
+    // Slides ready to be taken, for tests.
+    int queuedSlides();
     // True once the thread has ended (or was never started): what is still
     // queued is all it will ever deliver.
     bool ended() const { return endedFlag_.load(std::memory_order_acquire); }
@@ -79,6 +82,11 @@ public:
     // returned), where it touches nothing but the provider and its own
     // picture and will never go on to the pool or its context. True then.
     bool waitUntilEndedOrLeavable(std::chrono::milliseconds bound);
+
+    // The monitor's size, whose shape decides which pictures share a slide
+    // (theSettings.pairs); until it is set every picture shows alone. Any
+    // thread.
+    void setScreenSize(int width, int height);
 
     // Direction of the next slide's path; set before start(), then the
     // thread's alone.
@@ -121,5 +129,8 @@ private:
     bool leavable_ = false;               // guarded by stateMutex_
     bool paused_ = false;                 // guarded by stateMutex_
     std::atomic<bool> endedFlag_{false};  // ended_, for takeSlide and ended() without the lock
+    std::atomic<int> screenWidth_{0};   // setScreenSize's, read by the thread
+    std::atomic<int> screenHeight_{0};
+    PairComposer pairs_;                 // the thread's alone
     std::thread thread_;
 };

@@ -18,6 +18,7 @@
 #define IDC_SECONDS_SLIDER 1035
 #define IDC_SECONDS_LABEL 1036
 #define IDC_MULTIMON 1037
+#define IDC_PAIRS 1038
 
 // An About box line with this id is drawn in blue (none has it today).
 #define IDC_ABOUT_HIGHLIGHT 1025

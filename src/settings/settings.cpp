@@ -21,6 +21,7 @@ Settings::~Settings() {
 void Settings::setDefaults() {
     scandirChunkSize = 666;
     multimon = false;
+    pairs = true;
     texDim = 0;
     secondsPerImage.store(17.0f, std::memory_order_relaxed);
     secondsPerImageSigma = 1.0f;

@@ -50,6 +50,10 @@ public:
     std::vector<std::string> directories;
     std::int32_t scandirChunkSize;
     bool multimon;
+    // A portrait picture on a landscape monitor shares its slide with a
+    // second one, side by side; on a portrait monitor two landscape
+    // pictures are stacked.
+    bool pairs;
     std::int32_t maxTextureSize = 0;
     // Raised in memory by the frame loop while loader threads read it;
     // relaxed loads and stores are enough.

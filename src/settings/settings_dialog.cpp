@@ -231,6 +231,7 @@ void DialogProcedures::fillDialog() {
     setSecondsLabel(dialog_, seconds);
 
     CheckDlgButton(dialog_, IDC_MULTIMON, record_.multimon ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog_, IDC_PAIRS, record_.pairs ? BST_CHECKED : BST_UNCHECKED);
 
     HWND combo = control(dialog_, IDC_TEXTURE_SIZE);
     SendMessageA(combo, CB_RESETCONTENT, 0, 0);
@@ -267,6 +268,7 @@ void DialogProcedures::ok() {
     const LRESULT choice = SendDlgItemMessageA(dialog_, IDC_TEXTURE_SIZE, CB_GETCURSEL, 0, 0);
     record_.texDim = choice == CB_ERR ? 0 : static_cast<std::int32_t>(choice);
     record_.multimon = IsDlgButtonChecked(dialog_, IDC_MULTIMON) == BST_CHECKED;
+    record_.pairs = IsDlgButtonChecked(dialog_, IDC_PAIRS) == BST_CHECKED;
     record_.directories = listedDirectories(dialog_);
     // The dialog closes either way; a caller can tell from the result that
     // the settings were not stored.

@@ -125,6 +125,7 @@ void Settings::load() {
         texDim = known ? *value : 0;
     }
     if (const auto value = readDword(*key, "multimon")) multimon = *value != 0;
+    if (const auto value = readDword(*key, "pairs")) pairs = *value != 0;
 
     if (const auto count = readDword(*key, "DirCount")) {
         const std::int32_t last = std::min(*count, lastDirectoryNumber);
@@ -153,6 +154,7 @@ bool Settings::save() {
     written &= writeDword(*key, "scandirChunkSize", scandirChunkSize);
     written &= writeDword(*key, "texDim", texDim);
     written &= writeDword(*key, "multimon", multimon ? 1 : 0);
+    written &= writeDword(*key, "pairs", pairs ? 1 : 0);
 
     // The old list may be longer than the new one; its extra values go.
     if (const auto oldCount = readDword(*key, "DirCount")) {

@@ -61,7 +61,7 @@ std::unique_ptr<RandomImageProvider> Win32ShellPlatform::makeProvider(
     // network drive must not hold up the window's creation.
     return std::make_unique<RandomImageProvider>(
         directories, RandomImageProvider::loadImageFileDecoder(),
-        RandomImageProvider::FirstChunk::OnFirstPicture);
+        RandomImageProvider::FirstChunk::OnFirstPicture, PassMemory::forFolders(directories));
 }
 
 std::unique_ptr<ShellDisplay> Win32ShellPlatform::makeDisplay(HWND window, ImageProvider* provider) {

@@ -71,6 +71,22 @@ convert -size 80x80 xc:'#ff8000' "PNG24:$work/orange.png"
 heif-enc -q 90 -p chroma=444 -o "$phone_pictures/IMG_0001.HEIC" "$work/yellow.png" >/dev/null
 avifenc -s 8 -y 444 "$work/cyan.png" "$phone_pictures/cyan.avif" >/dev/null
 cwebp -quiet -q 90 "$work/orange.png" -o "$phone_pictures/orange.webp"
+# Two portrait pictures, for pairs.
+portrait_pictures="$work/pictures-portrait"
+rm -rf "$portrait_pictures"
+mkdir -p "$portrait_pictures"
+convert -size 120x160 xc:'#ff0000' "$portrait_pictures/red.png"
+convert -size 120x160 xc:'#0000ff' "$portrait_pictures/blue.png"
+# Sixteen pictures of colours far apart, for a pass across runs. No white:
+# pixels_near counts white pixels as near any colour.
+pass_colours=('#ff0000' '#00ff00' '#0000ff' '#ffff00' '#00ffff' '#ff00ff' '#c0c0c0' '#ff8000'
+    '#8000ff' '#808080' '#80ff00' '#ff0080' '#008080' '#000080' '#800000' '#808000')
+pass_pictures="$work/pictures-pass"
+rm -rf "$pass_pictures"
+mkdir -p "$pass_pictures"
+for colour in "${pass_colours[@]}"; do
+    convert -size 96x64 "xc:$colour" "$pass_pictures/${colour#\#}.png"
+done
 # One picture that takes seconds to prepare: a 15000x15000 PNG, generated
 # row by row (an image tool would hold it uncompressed several times over).
 huge_pictures="$work/pictures-huge"
@@ -434,6 +450,123 @@ huge_preview_ends() {
     return $ok
 }
 
+# quick_slides: a second a picture and hard cuts, so that one screenshot
+# never holds two slides; plain_slides puts the case's defaults back.
+quick_slides() {
+    wine reg add 'HKCU\Software\Glimmora' /v secondsPerImage /t REG_SZ /d 1 /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Glimmora' /v secondsPerImageSigma /t REG_SZ /d 0 /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Glimmora' /v fadeMean /t REG_SZ /d 0 /f >/dev/null 2>&1
+}
+plain_slides() {
+    wine reg add 'HKCU\Software\Glimmora' /v secondsPerImage /t REG_SZ /d 4 /f >/dev/null 2>&1
+    wine reg delete 'HKCU\Software\Glimmora' /v secondsPerImageSigma /f >/dev/null 2>&1
+    wine reg delete 'HKCU\Software\Glimmora' /v fadeMean /f >/dev/null 2>&1
+    wine reg delete 'HKCU\Software\Glimmora' /v pairs /f >/dev/null 2>&1
+    set_folder "$pictures"
+}
+
+# colours_in FILE LEAST COLOUR...: prints those of the colours that fill at
+# least LEAST pixels of FILE.
+colours_in() {
+    local file="$1" least="$2" colour n
+    shift 2
+    for colour in "$@"; do
+        n="$(pixels_near "$file" "$colour")"
+        [ "${n:-0}" -ge "$least" ] && echo "$colour"
+    done
+}
+
+# Two portraits on the landscape screen share one slide with pairs on (the
+# default); with the registry's pairs at 0 they never show at once.
+portraits_in_pairs() {
+    set_folder "$portrait_pictures"
+    quick_slides
+    local ok=0 mode i together seen colours
+    for mode in 1 0; do
+        wine reg add 'HKCU\Software\Glimmora' /v pairs /t REG_DWORD /d "$mode" /f >/dev/null 2>&1
+        park_cursor
+        start_saver "pairs$mode" /s
+        wait_window Screensaver >/dev/null || { ok=1; break; }
+        together=0 seen=""
+        for ((i = 0; i < 10; i++)); do
+            sleep 0.5
+            screenshot "pairs$mode-$i"
+            colours="$(colours_in "$shots/pairs$mode-$i.png" 200 '#ff0000' '#0000ff' | tr '\n' ' ')"
+            seen="$seen $colours"
+            [ "$(wc -w <<<"$colours")" -eq 2 ] && together=$((together + 1))
+            [ "$mode" = 1 ] && [ "$together" -gt 0 ] && break
+        done
+        if [ "$mode" = 1 ]; then
+            [ "$together" -gt 0 ] || { fail "the portraits never shared a slide (seen:$seen)"; ok=1; }
+        else
+            [ "$together" -eq 0 ] || { fail "with pairs off both showed at once"; ok=1; }
+            [[ "$seen" == *ff0000* && "$seen" == *0000ff* ]] || { fail "pairs off, seen:$seen"; ok=1; }
+        fi
+        xdotool key space
+        wait_status "pairs$mode" 0 15 || ok=1
+    done
+    plain_slides
+    return $ok
+}
+
+# Two runs of a few seconds on sixteen pictures: the second shows none of
+# the first one's, and the pass lives in the user's local application data.
+every_picture_once() {
+    set_folder "$pass_pictures"
+    quick_slides
+    local ok=0 run i colour shown_1="" shown_2="" shown
+    for run in 1 2; do
+        park_cursor
+        start_saver "pass$run" /s
+        wait_window Screensaver >/dev/null || { ok=1; break; }
+        shown=""
+        # Screenshots first, read once the run is over: reading them takes
+        # longer than the run may.
+        for ((i = 0; i < 5; i++)); do
+            sleep 0.5
+            screenshot "pass$run-$i"
+        done
+        xdotool key space
+        wait_status "pass$run" 0 15 || ok=1
+        for ((i = 0; i < 5; i++)); do
+            # A picture fills most of the screen; the soft edge of one (cyan
+            # dimmed towards black is teal) fills a few thousand pixels.
+            for colour in $(colours_in "$shots/pass$run-$i.png" 40000 "${pass_colours[@]}"); do
+                [[ " $shown " == *" $colour "* ]] || shown="$shown $colour"
+            done
+        done
+        echo "  run $run showed:$shown"
+        [ -n "$shown" ] || { fail "run $run showed no picture"; ok=1; }
+        eval "shown_$run=\"\$shown\""
+    done
+    for colour in $shown_2; do
+        [[ " $shown_1 " == *" $colour "* ]] && { fail "$colour showed in both runs"; ok=1; }
+    done
+    local state
+    state="$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Local/Glimmora/shown-pictures 2>/dev/null | head -1)"
+    [ "$(head -c 8 "$state" 2>/dev/null)" = GLMPASS1 ] ||
+        { fail "no state in the local application data"; ok=1; }
+    plain_slides
+    return $ok
+}
+
+# A damaged state is replaced, and the pictures show.
+damaged_state_ignored() {
+    local state_dir ok=0
+    state_dir="$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local 2>/dev/null | head -1)/Glimmora"
+    mkdir -p "$state_dir"
+    head -c 5000 /dev/urandom >"$state_dir/shown-pictures"
+    park_cursor
+    start_saver damaged /s
+    wait_window Screensaver >/dev/null || return 1
+    wait_for_colours damaged 40 2 '#ff0000' '#00ff00' '#0000ff' || ok=1
+    xdotool key space
+    wait_status damaged 0 15 || ok=1
+    [ "$(head -c 8 "$state_dir/shown-pictures")" = GLMPASS1 ] ||
+        { fail "the damaged state was not replaced"; ok=1; }
+    return $ok
+}
+
 run_case ExitStatuses exit_statuses
 run_case FullScreenShowsThePictures full_screen_shows_pictures
 run_case SecondStartExitsZeroAndFirstRunsOn second_start_exits_zero
@@ -451,6 +584,9 @@ run_case NonAsciiFolderAndFileName unicode_folder_and_name
 run_case HeicAvifAndWebpShow phone_pictures_show
 run_case ConfigureSwitchCancelExitsTwo dialog_cancel /c
 run_case EmptyCommandLineCancelExitsTwo dialog_cancel
+run_case PortraitsShowInPairs portraits_in_pairs
+run_case EveryPictureOnceAcrossRuns every_picture_once
+run_case DamagedStateIsIgnored damaged_state_ignored
 
 echo "[==========] $((passed + failed)) tests ran."
 echo "[  PASSED  ] $passed tests."

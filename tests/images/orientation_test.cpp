@@ -8,6 +8,7 @@
 #include "images/decode_test_util.h"
 #include "images/image_expectations.h"
 #include "images/load_image_file.h"
+#include "loader/pair_composer.h"
 #include "support/temp_dir.h"
 #include "tiff_fixtures.h"
 
@@ -130,6 +131,34 @@ TEST(Orientation, TiffOrientationTagTurnsThePictureAlike) {
         const std::string path = dir.file("oriented.tif");
         ASSERT_TRUE(writeTiff(path, f, samples));
         expectShown(loadImageFile(path.c_str()).get(), shown, 0);
+    }
+}
+
+// Pairs go by the shape a viewer shows: the stored 32 x 16 picture is a
+// portrait once an orientation of 5 to 8 turns it.
+TEST(Orientation, ThePairShapeIsTheUprightOne) {
+    TempDir dir;
+    const TestPicture p = quarters();
+    std::vector<unsigned char> samples;
+    for (std::size_t i = 0; i < p.rgba.size(); ++i)
+        if (i % 4 != 3) samples.push_back(p.rgba[i]);
+    for (const Shown& shown : kShown) {
+        SCOPED_TRACE(shown.orientation);
+        const Shape expected = shown.sidesSwapped ? Shape::Portrait : Shape::Landscape;
+        const auto fromJpeg = decode(withApp1(jpeg(), exifOrientationBlock(shown.orientation)));
+        ASSERT_TRUE(fromJpeg);
+        EXPECT_EQ(shapeOf(fromJpeg->width, fromJpeg->height), expected);
+        TiffFixture f;
+        f.width = kWidth;
+        f.height = kHeight;
+        f.samplesPerPixel = 3;
+        f.photometric = PHOTOMETRIC_RGB;
+        f.orientation = static_cast<std::uint16_t>(shown.orientation);
+        const std::string path = dir.file("oriented.tif");
+        ASSERT_TRUE(writeTiff(path, f, samples));
+        const auto fromTiff = loadImageFile(path.c_str());
+        ASSERT_TRUE(fromTiff);
+        EXPECT_EQ(shapeOf(fromTiff->width, fromTiff->height), expected);
     }
 }
 

@@ -120,3 +120,27 @@ TEST(LaunchOptions, WhatEveryXScreenSaverHackTakes) {
     EXPECT_FALSE(parse({"-fps", "-no-fps"}).showFrameRate);
     EXPECT_EQ(parse({"--display=host:1"}).displayName.value_or(""), "host:1");
 }
+
+TEST(LaunchOptions, PairsSwitches) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::vector<std::string> values;  // of the "pairs" entries, in order
+    } cases[] = {
+        {{"--pairs"}, {"yes"}},
+        {{"-no-pairs"}, {"no"}},
+        {{"--no-pairs", "--pairs"}, {"no", "yes"}},
+        {{"--pairs=no"}, {"no"}},
+        // The switch takes no value from the next argument.
+        {{"--pairs", "-root"}, {"yes"}},
+    };
+    for (const auto& c : cases) {
+        const LaunchOptions options = parse(c.arguments);
+        const std::string what = ::testing::PrintToString(c.arguments);
+        ASSERT_FALSE(options.error) << what;
+        std::vector<std::string> values;
+        for (const auto& entry : options.settings)
+            if (entry.name == "pairs") values.push_back(entry.value);
+        EXPECT_EQ(values, c.values) << what;
+    }
+    EXPECT_TRUE(parse({"--no-pairs=yes"}).error);
+}

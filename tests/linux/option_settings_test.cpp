@@ -106,5 +106,32 @@ TEST_F(OptionSettings, DescribedInTheFilesForm) {
     applySettingEntries({}, {{"dir", "/p q"}, {"seconds", "12"}, {"fade", "0.5"},
                              {"texture", "1024"}});
     EXPECT_EQ(describeSettings(),
-              "dir = /p q\nseconds = 12\nseconds-sigma = 1\nfade = 0.5\ntexture = 1024\n");
+              "dir = /p q\nseconds = 12\nseconds-sigma = 1\nfade = 0.5\ntexture = 1024\n"
+              "pairs = yes\n");
+}
+
+TEST_F(OptionSettings, PairsSwitchInTheFileAndOnTheCommandLine) {
+    struct Case {
+        std::vector<SettingEntry> file;
+        std::vector<SettingEntry> commandLine;
+        bool pairs;
+    } cases[] = {
+        {{}, {}, true},
+        {{{"pairs", "no"}}, {}, false},
+        {{{"pairs", "off"}}, {}, false},
+        {{{"pairs", "false"}}, {}, false},
+        {{{"pairs", "0"}}, {}, false},
+        {{{"pairs", "no"}}, {{"pairs", "yes"}}, true},
+        {{{"pairs", "on"}}, {{"pairs", "no"}}, false},
+        // A word that is neither leaves the default, whatever came before.
+        {{{"pairs", "no"}}, {{"pairs", "maybe"}}, true},
+    };
+    for (const auto& c : cases) {
+        applySettingEntries(c.file, c.commandLine);
+        EXPECT_EQ(theSettings.pairs, c.pairs) << ::testing::PrintToString(c.file.size()) << " "
+                                              << ::testing::PrintToString(c.commandLine.size());
+        EXPECT_NE(describeSettings().find(c.pairs ? "pairs = yes\n" : "pairs = no\n"),
+                  std::string::npos);
+    }
+    applySettingEntries({}, {});
 }

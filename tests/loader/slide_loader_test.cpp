@@ -190,9 +190,10 @@ TEST_F(SlideLoaderTest, StopPastTheBoundWaitsBeforeFreeing) {
 TEST_F(SlideLoaderTest, QueuedSlidesReturnTheirNamesBeforeThePoolGoes) {
     const std::set<GLuint> before = liveTextures();
     auto loader = started(2);
-    // Once the second texture exists, the stop lets its upload finish.
+    // Both slides queued: their uploads are over, so the stop cuts none
+    // short (an upload it cuts short deletes its name).
     const auto giveUp = std::chrono::steady_clock::now() + 20s;
-    while (liveTextures().size() < before.size() + 2 && std::chrono::steady_clock::now() < giveUp)
+    while (loader->queuedSlides() < 2 && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::sleep_for(5ms);
     ASSERT_TRUE(loader->stop(10s));
     const std::set<GLuint> made = liveTextures();
@@ -326,4 +327,26 @@ TEST_F(SlideLoaderTest, CancelledUploadStaysInvalidAndDeletesItsName) {
     // The cancelled upload took the name the first one gave back, and
     // deleted it instead of giving it back.
     EXPECT_TRUE(liveTextures().empty());
+}
+
+// The loader pairs what its screen's shape asks for: landscape pictures
+// (the scripted ones) stack on a portrait screen, one slide of two.
+TEST_F(SlideLoaderTest, APortraitScreenStacksTwoLandscapePicturesIntoOneSlide) {
+    const bool savedPairs = theSettings.pairs;
+    for (const bool pairs : {true, false}) {
+        SCOPED_TRACE(pairs);
+        theSettings.pairs = pairs;
+        ScriptedProvider provider;
+        SlideLoader loader(&provider, 1, pool_.get(), window_.target(), *display_);
+        loader.setScreenSize(1080, 1920);
+        loader.start();
+        const auto slide = loader.takeSlide(true);
+        ASSERT_NE(slide, nullptr);
+        const float aspect = slide->texture->aspect();
+        // 17 x 16 over 17 x 15 (18 x 16 scaled), a row of gap between.
+        if (pairs) EXPECT_NEAR(aspect, 17.0f / 32.0f, 0.01f);
+        else EXPECT_EQ(ScriptedProvider::pictureOf(aspect), 1);
+        loader.stop(10s);
+    }
+    theSettings.pairs = savedPairs;
 }

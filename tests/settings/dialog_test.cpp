@@ -62,6 +62,10 @@ bool multimonChecked(HWND dialog) {
     return IsDlgButtonChecked(dialog, IDC_MULTIMON) == BST_CHECKED;
 }
 
+bool pairsChecked(HWND dialog) {
+    return IsDlgButtonChecked(dialog, IDC_PAIRS) == BST_CHECKED;
+}
+
 void selectEntries(HWND dialog, const std::vector<int>& indices) {
     HWND list = item(dialog, IDC_DIRECTORY_LIST);
     SendMessageA(list, LB_SETSEL, FALSE, -1);
@@ -164,6 +168,7 @@ TEST_F(DialogTest, FirstOpeningShowsDefaultsAndCancelWritesNothing) {
         EXPECT_EQ(sliderPosition(dialog), 120);
         EXPECT_EQ(label(dialog), "17");
         EXPECT_FALSE(multimonChecked(dialog));
+        EXPECT_TRUE(pairsChecked(dialog));
         clickLater(dialog, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
@@ -211,6 +216,8 @@ TEST_F(DialogTest, DefaultsAfterEveryChangeThenOkStoresDefaultsAndTheLoadedList)
         SendMessageA(item(dialog, IDC_TEXTURE_SIZE), CB_SETCURSEL, 3, 0);
         click(dialog, IDC_MULTIMON);
         EXPECT_TRUE(multimonChecked(dialog));
+        click(dialog, IDC_PAIRS);
+        EXPECT_FALSE(pairsChecked(dialog));
 
         drop(list, {alpha, file, zeta});
         EXPECT_EQ(listEntries(list), (std::vector<std::string>{alpha, mid, zeta, zeta}));
@@ -224,12 +231,14 @@ TEST_F(DialogTest, DefaultsAfterEveryChangeThenOkStoresDefaultsAndTheLoadedList)
         EXPECT_EQ(label(dialog), "17");
         EXPECT_EQ(comboSelection(item(dialog, IDC_TEXTURE_SIZE)), "Driver Maximum");
         EXPECT_FALSE(multimonChecked(dialog));
+        EXPECT_TRUE(pairsChecked(dialog));
         clickLater(dialog, IDOK);
     });
     EXPECT_EQ(result, IDOK);
 
     EXPECT_TRUE(valueIs(stored("texDim"), kRegistryDword, dword(0)));
     EXPECT_TRUE(valueIs(stored("multimon"), kRegistryDword, dword(0)));
+    EXPECT_TRUE(valueIs(stored("pairs"), kRegistryDword, dword(1)));
     EXPECT_TRUE(valueIs(stored("scandirChunkSize"), kRegistryDword, dword(666)));
     EXPECT_TRUE(valueIs(stored("DirCount"), kRegistryDword, dword(2)));
     EXPECT_TRUE(valueIs(stored("Dir001"), kRegistryString, sz(mid)));
@@ -244,7 +253,7 @@ TEST_F(DialogTest, DefaultsAfterEveryChangeThenOkStoresDefaultsAndTheLoadedList)
     for (const auto& [name, text] : floats) {
         EXPECT_TRUE(valueIs(stored(name), kRegistryString, sz(text))) << name;
     }
-    EXPECT_EQ(storedNames().size(), 22u);  // twenty values and two folders
+    EXPECT_EQ(storedNames().size(), 23u);  // twenty-one values and two folders
 }
 
 TEST_F(DialogTest, OkStoresTheControlsWithDuplicatesInSortedOrder) {
@@ -265,10 +274,12 @@ TEST_F(DialogTest, OkStoresTheControlsWithDuplicatesInSortedOrder) {
         press(item(dialog, IDC_SECONDS_SLIDER), VK_END);
         SendMessageA(item(dialog, IDC_TEXTURE_SIZE), CB_SETCURSEL, 4, 0);
         click(dialog, IDC_MULTIMON);
+        click(dialog, IDC_PAIRS);
         clickLater(dialog, IDOK);
     });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(directories(), (std::vector<std::string>{a, b, b}));
+    EXPECT_TRUE(valueIs(stored("pairs"), kRegistryDword, dword(0)));
     EXPECT_EQ(storedText("secondsPerImage"), std::string("60", 3));
     EXPECT_TRUE(valueIs(stored("texDim"), kRegistryDword, dword(4)));
     EXPECT_TRUE(valueIs(stored("multimon"), kRegistryDword, dword(1)));
@@ -457,6 +468,8 @@ TEST_F(DialogTest, MnemonicsReachTheirControlsThroughTheDialogManager) {
         }
         altKey(dialog, 'm');
         EXPECT_TRUE(eventually([&] { return multimonChecked(dialog); }));
+        altKey(dialog, 'p');
+        EXPECT_TRUE(eventually([&] { return !pairsChecked(dialog); }));
         clickLater(dialog, IDCANCEL);
     });
 }
@@ -567,7 +580,7 @@ TEST_F(DialogTest, SaverShowsTheDialogForSlashCAndForNoSwitch) {
         EXPECT_EQ(saver.waitForExit(), 1u);
     }
     EXPECT_EQ(storedText("secondsPerImage"), std::string("50", 3));
-    EXPECT_EQ(storedNames().size(), 20u);
+    EXPECT_EQ(storedNames().size(), 21u);
 
     const Snapshot before = snapshot();
     {

@@ -8,6 +8,7 @@ namespace {
 void expectDefaults(const Settings& s) {
     EXPECT_EQ(s.scandirChunkSize, 666);
     EXPECT_FALSE(s.multimon);
+    EXPECT_TRUE(s.pairs);
     EXPECT_EQ(s.texDim, 0);
     EXPECT_FLOAT_EQ(s.secondsPerImage.load(), 17.0f);
     EXPECT_FLOAT_EQ(s.secondsPerImageSigma, 1.0f);
@@ -31,6 +32,7 @@ void expectDefaults(const Settings& s) {
 void scramble(Settings& s) {
     s.scandirChunkSize = 1;
     s.multimon = true;
+    s.pairs = false;
     s.texDim = 4;
     s.secondsPerImage = 99.0f;
     s.fadeSigma = 99.0f;
@@ -70,19 +72,23 @@ TEST_F(SettingsLoad, UnreadableKeyGivesDefaults) {
 TEST_F(SettingsLoad, IntegersAreFourBytesOfAnyType) {
     plant("scandirChunkSize", 3 /* REG_BINARY */, dword(0xFFFFFFFB));
     plantDword("multimon", 7);
+    plantDword("pairs", 0);
     plant("texDim", kRegistryDword, {2, 0, 0, 0, 0});  // five bytes: too long
     Settings s;
     scramble(s);
     s.load();
     EXPECT_EQ(s.scandirChunkSize, -5);
     EXPECT_TRUE(s.multimon);
+    EXPECT_FALSE(s.pairs);
     EXPECT_EQ(s.texDim, 0);
 
     plant("texDim", kRegistryDword, {3, 0});  // short data: high bytes zero
     plantDword("multimon", 0);
+    plant("pairs", kRegistryDword, {2});
     s.load();
     EXPECT_EQ(s.texDim, 3);
     EXPECT_FALSE(s.multimon);
+    EXPECT_TRUE(s.pairs);
 }
 
 TEST_F(SettingsLoad, TexDimWithoutTableEntryMeansDriverMaximum) {

@@ -31,12 +31,14 @@ TEST_F(SettingsSave, WritesTheLayoutByteForByte) {
     s.scandirChunkSize = 0x01020304;
     s.texDim = 2;
     s.multimon = true;
+    s.pairs = false;
     s.directories = {"C:\\Pictures", "D:\\"};
     EXPECT_TRUE(s.save());
 
     EXPECT_TRUE(valueIs(stored("scandirChunkSize"), kRegistryDword, {4, 3, 2, 1}));
     EXPECT_TRUE(valueIs(stored("texDim"), kRegistryDword, {2, 0, 0, 0}));
     EXPECT_TRUE(valueIs(stored("multimon"), kRegistryDword, {1, 0, 0, 0}));
+    EXPECT_TRUE(valueIs(stored("pairs"), kRegistryDword, {0, 0, 0, 0}));
     EXPECT_TRUE(valueIs(stored("DirCount"), kRegistryDword, {2, 0, 0, 0}));
     EXPECT_TRUE(valueIs(stored("Dir001"), kRegistryString, sz("C:\\Pictures")));
     EXPECT_TRUE(valueIs(stored("Dir002"), kRegistryString, sz("D:\\")));
@@ -44,7 +46,7 @@ TEST_F(SettingsSave, WritesTheLayoutByteForByte) {
     const char* const defaultTexts[] = {"17", "1", "3", "0.1", "0", "0.2", "0", "0.15",
                                         "-0.8", "0.03", "0", "0.01", "0", "0.01", "-1", "0.01"};
     std::vector<std::string> expectedNames = {"DirCount", "Dir001", "Dir002",
-                                              "multimon", "scandirChunkSize", "texDim"};
+                                              "multimon", "pairs", "scandirChunkSize", "texDim"};
     for (std::size_t i = 0; i < std::size(floatNames); ++i) {
         EXPECT_TRUE(valueIs(stored(floatNames[i]), kRegistryString, sz(defaultTexts[i])))
             << floatNames[i];

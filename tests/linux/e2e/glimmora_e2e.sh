@@ -172,6 +172,49 @@ expect_not_colour() {
     [ "$got" != "$3" ] || fail "pixel $1,$2 is $3 (shot $shot)"
 }
 
+# rgb_in FILE X Y: the pixel's "r g b" in a screenshot already taken.
+rgb_in() {
+    convert "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)] %[fx:int(255*p{$2,$3}.g+0.5)] %[fx:int(255*p{$2,$3}.b+0.5)]" info: 2>/dev/null
+}
+
+# Pictures told apart by their colour: number K (0 to 15) is a solid 320x240
+# PNG of red 40 + 50 (K % 4), green 40 + 50 (K / 4), blue 160.
+numbered_pictures() {
+    local dir="$1" count="$2" k
+    mkdir -p "$dir"
+    for ((k = 0; k < count; k++)); do
+        convert -size 320x240 "xc:rgb($((40 + 50 * (k % 4))),$((40 + 50 * (k / 4))),160)" \
+            "$dir/picture-$k.png" || fail "convert failed"
+    done
+}
+
+# number_at X Y: a screenshot, kept; sets `got` to the number of the
+# picture there, or "none".
+number_at() {
+    shot=$((shot + 1))
+    local file r g b
+    file="$work/shots/$(printf '%03d' "$shot").png"
+    got=none
+    import -display "$DISPLAY" -window root "$file" 2>/dev/null || return 0
+    read -r r g b <<<"$(rgb_in "$file" "$1" "$2")"
+    [ -n "${b:-}" ] && ((b > 140 && b < 180)) || return 0
+    local kr=$(((r - 40 + 25) / 50)) kg=$(((g - 40 + 25) / 50))
+    ((kr >= 0 && kr < 4 && kg >= 0 && kg < 4)) || return 0
+    got=$((kr + 4 * kg))
+}
+
+# numbers_shown SECONDS: the numbers seen at the centre over SECONDS, a
+# screenshot every 0.2 s, into `shown` (blank-separated, each once).
+numbers_shown() {
+    local end=$(($(date +%s%N) + $1 * 1000000000))
+    shown=""
+    while (($(date +%s%N) < end)); do
+        number_at 320 240
+        [ "$got" = none ] || case " $shown " in *" $got "*) ;; *) shown="$shown $got" ;; esac
+        sleep 0.2
+    done
+}
+
 root_children() {
     xwininfo -root -children | grep -oE '^ +[0-9]+ child' | grep -oE '[0-9]+' || echo 0
 }
@@ -318,6 +361,96 @@ bad_windows)
     [ "$status" -eq 1 ] || fail "a missing XSCREENSAVER_WINDOW gave status $status"
     ;;
 
+pairs)
+    # Two portrait pictures on the landscape root: with pairs (the default)
+    # they show side by side in one slide; with --no-pairs each alone, the
+    # two never at once (no cross-fade: hard cuts).
+    mkdir -p "$pictures"
+    convert -size 240x320 xc:'#ff0000' "$pictures/red.png" || fail "convert failed"
+    convert -size 240x320 xc:'#0000ff' "$pictures/blue.png" || fail "convert failed"
+    for mode in pairs no-pairs; do
+        start_glimmora -root --dir "$pictures" --seconds 1 --seconds-sigma 0 --fade 0 "--$mode"
+        wait_first_picture
+        together=0 seen=""
+        for i in $(seq 25); do
+            shot=$((shot + 1))
+            file="$work/shots/$(printf '%03d' "$shot").png"
+            import -display "$DISPLAY" -window root "$file" 2>/dev/null || continue
+            # shellcheck disable=SC2046
+            left="$(classify $(rgb_in "$file" 200 240))"
+            # shellcheck disable=SC2046
+            right="$(classify $(rgb_in "$file" 440 240))"
+            for c in "$left" "$right"; do
+                case " $seen " in *" $c "*) ;; *) seen="$seen $c" ;; esac
+            done
+            [[ "$left $right" == "red blue" || "$left $right" == "blue red" ]] && together=$((together + 1))
+            [ "$mode" = pairs ] && [ "$together" -gt 0 ] && break
+            sleep 0.2
+        done
+        if [ "$mode" = pairs ]; then
+            [ "$together" -gt 0 ] || fail "the portraits never showed side by side (seen:$seen)"
+        else
+            [ "$together" -eq 0 ] || fail "with --no-pairs both showed at once ($together shots)"
+            [[ " $seen " == *" red "* && " $seen " == *" blue "* ]] || fail "with --no-pairs seen:$seen"
+        fi
+        kill -TERM "$glimmora_pid"
+        finish_glimmora 1000
+    done
+    ;;
+
+every_picture_once)
+    # Sixteen pictures, a second each: the second run shows none of those
+    # the first one showed, and the state lies under XDG_STATE_HOME.
+    numbered_pictures "$pictures" 16
+    export XDG_STATE_HOME="$work/state"
+    for run_number in 1 2; do
+        start_glimmora -root --dir "$pictures" --seconds 1 --seconds-sigma 0 --fade 0
+        wait_first_picture
+        numbers_shown 3
+        kill -TERM "$glimmora_pid"
+        finish_glimmora 1000
+        echo "run $run_number showed:$shown"
+        [ -n "$shown" ] || fail "run $run_number showed no picture"
+        eval "shown_$run_number=\"\$shown\""
+    done
+    for k in $shown_2; do
+        [[ " $shown_1 " == *" $k "* ]] && fail "picture $k showed in both runs"
+    done
+    state="$XDG_STATE_HOME/glimmora/shown-pictures"
+    [ "$(head -c 8 "$state" 2>/dev/null)" = GLMPASS1 ] || fail "no state at $state"
+    [ ! -e "$HOME/.local/state/glimmora" ] || fail "state written under HOME despite XDG_STATE_HOME"
+    ;;
+
+damaged_state)
+    # A damaged state, or one that cannot be read, costs nothing: pictures
+    # show, one line says so, and a good state replaces a damaged one.
+    solid_pictures "$pictures" green
+    state_dir="$HOME/.local/state/glimmora"
+    mkdir -p "$state_dir"
+    for damage in garbage truncated unreadable; do
+        rm -rf "$state_dir/shown-pictures"
+        case "$damage" in
+        garbage) head -c 5000 /dev/urandom >"$state_dir/shown-pictures" ;;
+        truncated) printf 'GLMPASS1\001\000\000\000\005' >"$state_dir/shown-pictures" ;;
+        unreadable) mkdir "$state_dir/shown-pictures" ;;
+        esac
+        start_glimmora -root --dir "$pictures" --seconds 1 --seconds-sigma 0 --fade 0
+        wait_first_picture
+        expect_colour 320 240 green
+        kill -TERM "$glimmora_pid"
+        finish_glimmora 1000
+        lines="$(grep -c 'a new pass begins' "$log")"
+        [ "$lines" -eq 1 ] || fail "$damage: $lines lines about the state: $(grep 'state of' "$log")"
+        if [ "$damage" = unreadable ]; then
+            grep -q 'could not be read; a new pass begins' "$log" || fail "$damage: $(grep 'state of' "$log")"
+        else
+            grep -q 'is damaged; a new pass begins' "$log" || fail "$damage: $(grep 'state of' "$log")"
+            [ "$(head -c 8 "$state_dir/shown-pictures")" = GLMPASS1 ] ||
+                fail "$damage: the damaged state was not replaced"
+        fi
+    done
+    ;;
+
 installed_files)
     # cmake --install lays out what XScreenSaver and xfce4-screensaver look
     # for; the settings description is well formed, names only options the
@@ -370,6 +503,7 @@ installed_files)
             fail "\"$arg\" did not set both folders: $settings" ;;
         -texture*) grep -qx "texture = ${arg#-texture }" <<<"$settings" ||
             fail "\"$arg\" did not set the texture" ;;
+        -no-pairs) grep -qx "pairs = no" <<<"$settings" || fail "\"$arg\" did not turn pairs off" ;;
         esac
         checked=$((checked + 1))
     done
