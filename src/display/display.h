@@ -85,7 +85,9 @@ public:
     void requestLoaderStop();
     // Waits at most `bound` for the loader thread to end; true once it has.
     bool waitForLoader(std::chrono::milliseconds bound);
-    // While paused (the monitor is off) the loader prepares nothing.
+    // While paused (the monitor is off) the loader prepares nothing. The
+    // first frame after the pause moves the slides by one period, whatever
+    // the time it lasted.
     void pauseLoader(bool paused);
 
     // False when the platform refused this window a context.
@@ -113,7 +115,6 @@ private:
     // The pacing wait of a frame without a slide.
     void waitForFirstSlide(std::uint32_t milliseconds);
     void drawSlides(double dt, double remaining);
-    bool drainGLErrors();
     void handOver();
     std::uint32_t readClock();
     void wait(std::uint32_t milliseconds);
@@ -130,6 +131,9 @@ private:
     std::unique_ptr<Slide> incoming_;
     FramePacer pacer_;
     bool stopping_ = false;
+    bool paused_ = false;
+    // The monitor came back on: the next frame's time starts afresh.
+    bool resumed_ = false;
     // The loader ended with nothing left to deliver: it is not asked again.
     bool loaderGone_ = false;
     std::optional<std::chrono::steady_clock::time_point> stopDeadline_;

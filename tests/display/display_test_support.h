@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -42,7 +43,10 @@ protected:
         DisplayHooks hooks;
         hooks.clock = [this] { return now_.load(); };
         hooks.sleep = [this](std::uint32_t ms) { waits_.push_back(ms); };
-        hooks.beforeSwap = [this] { centre_ = readCentre(); };
+        hooks.beforeSwap = [this] {
+            centre_ = readCentre();
+            leastAlpha_ = std::min(leastAlpha_, readLeastAlpha());
+        };
         hooks.loaderStopBound = stopBound;
         return std::make_unique<Display>(window_.handle(), &provider_, hooks);
     }
@@ -74,6 +78,17 @@ protected:
         return {p[0], p[1], p[2]};
     }
 
+    // The lowest alpha of the whole frame.
+    static int readLeastAlpha() {
+        std::vector<unsigned char> pixels(static_cast<std::size_t>(kWidth) * kHeight * 4);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        int least = 255;
+        for (std::size_t i = 3; i < pixels.size(); i += 4) least = std::min<int>(least, pixels[i]);
+        return least;
+    }
+
     static int pictureOf(const Slide* slide) {
         return slide && slide->texture ? ScriptedProvider::pictureOf(slide->texture->aspect()) : 0;
     }
@@ -88,4 +103,5 @@ protected:
     std::atomic<std::uint32_t> now_{1000};
     std::vector<std::uint32_t> waits_;
     Rgb centre_{-1, -1, -1};
+    int leastAlpha_ = 255;  // over every frame drawn
 };
