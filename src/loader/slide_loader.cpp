@@ -42,7 +42,7 @@ SlideLoader::~SlideLoader() {
 }
 
 void SlideLoader::start() {
-    stopRequested_ = false;
+    state_.reset();
     if (!context_ || !provider_ || !pool_) {
         finish();
         return;
@@ -60,26 +60,25 @@ void SlideLoader::run() {
         return;
     }
     int failuresInARow = 0;
-    while (!stopRequested_) {
-        if (!waitWhilePaused()) break;
+    while (!state_.stopRequested()) {
+        if (!state_.waitWhilePaused()) break;
         if (!freeSlots_.try_acquire_for(kStopPoll)) continue;
-        if (stopRequested_) break;
-        markLeavable(true);
+        if (!state_.enterProvider()) break;
         auto picture = provider_->nextImage();
         // A stop that came during the decode frees the picture unused.
-        if (stopRequested_) break;
+        if (state_.stopRequested()) break;
         if (prepareSlide(std::move(picture))) {
             failuresInARow = 0;
             continue;
         }
-        if (stopRequested_) break;
+        if (state_.stopRequested()) break;
         // Never to be shown: the slot goes to the next picture, after a
         // pause that grows while the failures go on.
         freeSlots_.release();
         const int doublings = std::min(failuresInARow, 8);
         ++failuresInARow;
         const auto pause = std::min(kFirstPause * (1 << doublings), kLongestPause);
-        if (!pauseUnlessStopped(pause)) break;
+        if (!state_.pauseUnlessStopped(pause)) break;
     }
     // No context stays current on a thread that is gone, whichever way it
     // leaves.
@@ -90,10 +89,10 @@ void SlideLoader::run() {
 bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture) {
     auto texture = std::make_unique<SlideTexture>();
     // Sizing the picture touches nothing of the display's either.
-    const bool prepared = texture->prepare(std::move(picture), *pool_);
-    if (!markLeavable(false)) return false;
+    const bool prepared = texture->prepare(std::move(picture), *pool_, state_.stopFlag());
+    if (!state_.leaveProvider()) return false;
     if (!prepared) return false;
-    texture->uploadPrepared(&stopRequested_);
+    texture->uploadPrepared(state_.stopFlag());
     if (!texture->valid()) return false;
     // The display's context draws these texels; they must all have landed
     // before it can see the slide, or a reused name could show its old
@@ -113,38 +112,7 @@ bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture) {
     return true;
 }
 
-bool SlideLoader::markLeavable(bool leavable) {
-    std::lock_guard lock(stateMutex_);
-    if (leavable) {
-        leavable_ = true;
-        endSignal_.notify_all();
-        return true;
-    }
-    // Under the lock: an owner that saw the mark and left the thread had
-    // requested the stop before, so the thread sees it here and never goes
-    // on to the pool or its context.
-    if (stopRequested_) return false;
-    leavable_ = false;
-    return true;
-}
-
-bool SlideLoader::waitWhilePaused() {
-    std::unique_lock lock(stateMutex_);
-    wakeSignal_.wait(lock, [this] { return !paused_ || stopRequested_; });
-    return !stopRequested_;
-}
-
-bool SlideLoader::pauseUnlessStopped(std::chrono::milliseconds pause) {
-    std::unique_lock lock(stateMutex_);
-    return !wakeSignal_.wait_for(lock, pause, [this] { return stopRequested_.load(); });
-}
-
-void SlideLoader::finish() {
-    std::lock_guard lock(stateMutex_);
-    ended_ = true;
-    endedFlag_.store(true, std::memory_order_release);
-    endSignal_.notify_all();
-}
+void SlideLoader::finish() { state_.finish(); }
 
 std::unique_ptr<Slide> SlideLoader::takeSlide(bool block) {
     if (block) {
@@ -179,30 +147,14 @@ bool SlideLoader::waitForSlide(std::chrono::milliseconds bound) {
     return slideQueued_.wait_for(lock, bound, [this] { return !queue_.empty(); });
 }
 
-void SlideLoader::requestStop() {
-    {
-        std::lock_guard lock(stateMutex_);
-        stopRequested_ = true;
-    }
-    wakeSignal_.notify_all();
-}
+void SlideLoader::requestStop() { state_.requestStop(); }
 
-void SlideLoader::setPaused(bool paused) {
-    {
-        std::lock_guard lock(stateMutex_);
-        paused_ = paused;
-    }
-    wakeSignal_.notify_all();
-}
+void SlideLoader::setPaused(bool paused) { state_.setPaused(paused); }
 
-bool SlideLoader::waitForThread(std::chrono::milliseconds bound) {
-    std::unique_lock lock(stateMutex_);
-    return endSignal_.wait_for(lock, bound, [this] { return ended_; });
-}
+bool SlideLoader::waitForThread(std::chrono::milliseconds bound) { return state_.waitForEnd(bound); }
 
 bool SlideLoader::waitUntilEndedOrLeavable(std::chrono::milliseconds bound) {
-    std::unique_lock lock(stateMutex_);
-    return endSignal_.wait_for(lock, bound, [this] { return ended_ || leavable_; });
+    return state_.waitUntilEndedOrLeavable(bound);
 }
 
 bool SlideLoader::stop(std::chrono::milliseconds bound) {

@@ -327,3 +327,15 @@ TEST_F(SlideLoaderTest, CancelledUploadStaysInvalidAndDeletesItsName) {
     // deleted it instead of giving it back.
     EXPECT_TRUE(liveTextures().empty());
 }
+
+TEST_F(SlideLoaderTest, StopWhileAPictureIsSizedLeavesNothingPrepared) {
+    const struct { bool cancel; bool prepared; } cases[] = {{false, true}, {true, false}};
+    for (const auto& c : cases) {
+        const std::atomic<bool> cancel{c.cancel};
+        SlideTexture texture;
+        // Larger than the pool: prepare must size it down.
+        EXPECT_EQ(texture.prepare(makeRGBImage(300, 200), *pool_, &cancel), c.prepared);
+        texture.uploadPrepared();
+        EXPECT_EQ(texture.valid(), c.prepared);
+    }
+}
