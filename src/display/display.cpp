@@ -14,6 +14,7 @@
 #include "slides/texture_pool.h"
 
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -72,9 +73,16 @@ Display::~Display() {
             // queue and context, the pool, the window's surface) is kept for
             // good instead of being freed under it.
             reportSystemTimeout("thread stop");
-            left_behind::keep(std::move(loader_),
-                              {std::shared_ptr<void>(std::move(pool_)),
-                               std::shared_ptr<void>(std::move(surface_))});
+            // A thread stuck past the bound may be inside the driver, in the
+            // context that shares names with this one: that stays too.
+            const bool stuck = !loader_->waitUntilEndedOrLeavable(std::chrono::milliseconds(0));
+            std::vector<std::shared_ptr<void>> uses{std::shared_ptr<void>(std::move(pool_)),
+                                                    std::shared_ptr<void>(std::move(surface_))};
+            if (stuck) {
+                GLContext::releaseCurrent();
+                uses.push_back(std::shared_ptr<void>(std::move(context_)));
+            }
+            left_behind::keep(std::move(loader_), std::move(uses));
         }
     }
     // The pool deletes its names in a context of their sharing group; when

@@ -60,8 +60,12 @@ void reportFirstPicture() {
 int runSlideshow(SaverWindow& window, StopSignals& stop) {
     setCurrentThreadPriority(ThreadPriority::AboveNormal);
     seedRandom(millisecondClock());
-    auto provider = std::make_unique<HeadStartProvider>(
-        std::make_unique<RandomImageProvider>(theSettings.directories));
+    // The first folder chunk is listed by the early decode's thread: on a
+    // stalled network mount the loop must still answer q, Escape and the
+    // window manager's close.
+    auto provider = std::make_unique<HeadStartProvider>(std::make_unique<RandomImageProvider>(
+        theSettings.directories, RandomImageProvider::loadImageFileDecoder(),
+        RandomImageProvider::FirstChunk::OnFirstPicture));
     auto display = std::make_unique<Display>(window.handle(), provider.get());
 
     bool first = true;

@@ -63,6 +63,13 @@ public:
     // (endProcessNow).
     bool leftThreadsBehind() const { return leftThreadsBehind_; }
 
+    // The end of a run with `status`, however the loop ended (a close, or a
+    // quit message from outside with every window still up): every window
+    // and Display goes first, and only then is it known whether a loader
+    // was left running, in which case the process ends here, under it.
+    // Returns `status` otherwise.
+    int finishRun(int status);
+
     // State read by tests and by the loop.
     bool previewMode() const { return previewMode_; }
     bool windowedMode() const { return windowedMode_; }
@@ -90,6 +97,13 @@ private:
     // One window whose monitor is gone, and its Display alone.
     void retireWindow(HWND window);
     void refitToMonitors();
+    // With one monitor used, its window follows the primary one; false when
+    // no monitor says it is the primary.
+    bool followPrimaryMonitor();
+    // Moves and sizes `window` to `rect`, and its Display with it.
+    void fitWindow(HWND window, const RECT& rect);
+    // A full-screen window on a monitor; null when the platform refuses it.
+    HWND openMonitorWindow(const RECT& monitorRect, bool primary);
     void setDisplayOff(bool off);
     std::optional<int> openFullScreenWindows();
     std::optional<int> openPreviewWindow(HWND parent);
@@ -105,6 +119,7 @@ private:
     bool displayOff_ = false;        // the console display is off
     bool tearingDown_ = false;       // the saver windows are going
     bool leftThreadsBehind_ = false;
+    bool startFailed_ = false;       // the close's status is -1, not 0
     HWND retiring_ = nullptr;        // destroyed for its lost monitor, alone
     HWND notificationWindow_ = nullptr;  // receives the display state notices
     HWND primaryWindow_ = nullptr;

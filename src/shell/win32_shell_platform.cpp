@@ -4,6 +4,7 @@
 #include "images/random_image_provider.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
+#include "platform/process_exit.h"
 #include "platform/thread_priority.h"
 #include "shell/display_binding.h"
 #include "shell/display_state.h"
@@ -115,6 +116,10 @@ void Win32ShellPlatform::makeTopmost(HWND window) {
 
 void Win32ShellPlatform::destroyWindow(HWND window) { DestroyWindow(window); }
 
+void Win32ShellPlatform::hideWindow(HWND window) {
+    ShowWindow(window, SW_HIDE);
+}
+
 void Win32ShellPlatform::clearTitle(HWND window) { SetWindowTextA(window, ""); }
 
 HMONITOR Win32ShellPlatform::monitorOfWindow(HWND window) {
@@ -138,3 +143,7 @@ void Win32ShellPlatform::unregisterDisplayStateNotification() {
     UnregisterPowerSettingNotification(displayStateNotification_);
     displayStateNotification_ = nullptr;
 }
+
+void Win32ShellPlatform::armGraceExit(int status) { graceExit_.arm(kCloseGrace, status); }
+
+void Win32ShellPlatform::endProcess(int status) { endProcessNow(status); }
