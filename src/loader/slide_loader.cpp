@@ -1,6 +1,7 @@
 #include "loader/slide_loader.h"
 
 #include "images/image_provider.h"
+#include "platform/debug_output.h"
 #include "platform/gl.h"
 #include "platform/system_error.h"
 #include "platform/thread_priority.h"
@@ -9,6 +10,7 @@
 #include "slides/texture_pool.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -21,6 +23,20 @@ GLTarget loaderTarget(GLTarget target) {
     target.height = 1;
     target.nativeWindow = 0;
     return target;
+}
+
+// A step of preparing one picture that takes this long is worth a line in
+// the debugger output: it tells a slow picture from a slow saver.
+constexpr auto kSlowStep = std::chrono::milliseconds(500);
+
+void reportSlowStep(const char* step, std::chrono::steady_clock::time_point start) {
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    if (took < kSlowStep) return;
+    char line[96];
+    std::snprintf(line, sizeof line, "Glimmora.scr: a picture took %lld ms to %s\n",
+                  static_cast<long long>(took.count()), step);
+    debugOutput(line);
 }
 
 }  // namespace
@@ -64,9 +80,11 @@ void SlideLoader::run() {
         if (!state_.waitWhilePaused()) break;
         if (!freeSlots_.try_acquire_for(kStopPoll)) continue;
         if (!state_.enterProvider()) break;
+        const auto decodeStart = std::chrono::steady_clock::now();
         auto picture = provider_->nextImage();
         // A stop that came during the decode frees the picture unused.
         if (state_.stopRequested()) break;
+        reportSlowStep("decode", decodeStart);
         if (prepareSlide(std::move(picture))) {
             failuresInARow = 0;
             continue;
@@ -89,9 +107,11 @@ void SlideLoader::run() {
 bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture) {
     auto texture = std::make_unique<SlideTexture>();
     // Sizing the picture touches nothing of the display's either.
+    const auto sizingStart = std::chrono::steady_clock::now();
     const bool prepared = texture->prepare(std::move(picture), *pool_, state_.stopFlag());
     if (!state_.leaveProvider()) return false;
     if (!prepared) return false;
+    reportSlowStep("size", sizingStart);
     texture->uploadPrepared(state_.stopFlag());
     if (!texture->valid()) return false;
     // The display's context draws these texels; they must all have landed

@@ -91,9 +91,17 @@ private:
     void requestClose(HWND window);
     bool closesOnInput(UINT message);
     bool mouseTravelledTooFar();
-    // Everything at once: every other saver window is destroyed, every
-    // loader asked to stop, then every Display destroyed within one bound.
+    // The close was accepted: every saver window is hidden and every loader
+    // asked to stop, before the platform destroys the first window.
+    void beginClose();
+    // Everything at once: every saver window hidden, every loader asked to
+    // stop, every other saver window destroyed, then every Display
+    // destroyed within one bound.
     void tearDownDisplays(HWND dying = nullptr);
+    // Hides `windows`, arms the grace exit and asks every loader to stop.
+    void hideAndStop(const std::vector<HWND>& windows);
+    // The full-screen windows and the preview or windowed one, while up.
+    std::vector<HWND> saverWindows() const;
     // One window whose monitor is gone, and its Display alone.
     void retireWindow(HWND window);
     void refitToMonitors();
@@ -118,6 +126,7 @@ private:
     bool monitorPowerSaving_ = false;
     bool displayOff_ = false;        // the console display is off
     bool tearingDown_ = false;       // the saver windows are going
+    bool closing_ = false;           // the close was accepted
     bool leftThreadsBehind_ = false;
     bool startFailed_ = false;       // the close's status is -1, not 0
     HWND retiring_ = nullptr;        // destroyed for its lost monitor, alone

@@ -7,6 +7,28 @@
 // The end of the saver's windows and Displays: all at once at the close, or
 // one window whose monitor went.
 
+std::vector<HWND> SaverShell::saverWindows() const {
+    std::vector<HWND> windows = fullScreenWindows_;
+    if (mainWindow_ && !mainWindowGone_) windows.push_back(mainWindow_);
+    return windows;
+}
+
+void SaverShell::hideAndStop(const std::vector<HWND>& windows) {
+    // The user sees the desktop at once, before anything waits for a loader.
+    for (HWND window : windows) platform_.hideWindow(window);
+    // Whatever holds the main thread up from here, the process ends soon.
+    platform_.armGraceExit(startFailed_ ? -1 : 0);
+    // Every loader winds down in parallel before the first Display waits
+    // for its own, and the bound runs for all of them together.
+    for (auto& entry : displayList_) entry.display->requestLoaderStop();
+}
+
+void SaverShell::beginClose() {
+    if (closing_) return;
+    closing_ = true;
+    hideAndStop(saverWindows());
+}
+
 void SaverShell::tearDownDisplays(HWND dying) {
     // The other windows' destruction messages come back here.
     if (tearingDown_) return;
@@ -16,18 +38,11 @@ void SaverShell::tearDownDisplays(HWND dying) {
     if (dying) platform_.clearTitle(dying);
     // No saver window outlives the close: a start meanwhile must not find
     // one and take it for a running saver.
-    std::vector<HWND> windows = fullScreenWindows_;
-    if (mainWindow_ && !mainWindowGone_) windows.push_back(mainWindow_);
+    std::vector<HWND> windows = saverWindows();
     if (dying && std::find(windows.begin(), windows.end(), dying) == windows.end())
         windows.push_back(dying);
-    // The user sees the desktop at once, before anything waits for a loader.
-    for (HWND window : windows) platform_.hideWindow(window);
-    // Whatever holds the main thread up from here, the process ends soon.
-    platform_.armGraceExit(startFailed_ ? -1 : 0);
+    hideAndStop(windows);
     const std::size_t leftBefore = left_behind::count();
-    // Every loader winds down in parallel before the first Display waits
-    // for its own, and the bound runs for all of them together.
-    for (auto& entry : displayList_) entry.display->requestLoaderStop();
     for (HWND window : windows)
         if (window != dying) platform_.destroyWindow(window);
     fullScreenWindows_.clear();

@@ -78,6 +78,10 @@ LRESULT SaverShell::defaultSaverProc(HWND window, UINT message, WPARAM wParam, L
             cursorAnchor_ = platform_.cursorPosition();
             return 0;
         }
+        // Off the screen before the platform destroys the window: a window
+        // manager may be waited for on the way (Wine waits for one), and
+        // the loaders may take a moment to stop.
+        beginClose();
         return platform_.defaultProc(window, message, wParam, lParam);
     }
     if (passwordCheckActive_) return platform_.defaultProc(window, message, wParam, lParam);

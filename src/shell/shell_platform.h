@@ -14,7 +14,7 @@ class RandomImageProvider;
 
 // From the close of the saver's windows to the end of the process, at most:
 // what the user waits for after the input that ended the saver.
-inline constexpr std::chrono::milliseconds kCloseGrace{1000};
+inline constexpr std::chrono::milliseconds kCloseGrace{700};
 
 // One window the shell asks for: a full-screen window on a monitor, the
 // preview child or the windowed test window.

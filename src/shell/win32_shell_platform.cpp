@@ -117,7 +117,12 @@ void Win32ShellPlatform::makeTopmost(HWND window) {
 void Win32ShellPlatform::destroyWindow(HWND window) { DestroyWindow(window); }
 
 void Win32ShellPlatform::hideWindow(HWND window) {
-    ShowWindow(window, SW_HIDE);
+    // An empty window region rather than ShowWindow: hiding a full-screen
+    // window may wait for the window manager (Wine waits two seconds when
+    // there is none), and a region takes effect at once everywhere. The
+    // system owns the region once it is set.
+    if (HRGN nothing = CreateRectRgn(0, 0, 0, 0))
+        if (!SetWindowRgn(window, nothing, TRUE)) DeleteObject(nothing);
 }
 
 void Win32ShellPlatform::clearTitle(HWND window) { SetWindowTextA(window, ""); }

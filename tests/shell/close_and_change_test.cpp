@@ -41,6 +41,30 @@ TEST_F(CloseOf, EveryFullScreenWindowIsHiddenBeforeAnyLoaderIsAskedToStop) {
     expectHiddenFirst({windowNumber(1), windowNumber(2)});
 }
 
+TEST_F(CloseOf, AnAcceptedCloseHidesEveryWindowBeforeThePlatformDestroysOne) {
+    theSettings.multimon = true;
+    platform_.monitors = twoMonitors;
+    ASSERT_FALSE(shell_->openSaverWindows(nullptr).has_value());
+    for (int i = 1; i <= 2; ++i) send(windowNumber(i), WM_CREATE);
+    send(windowNumber(2), WM_KEYDOWN);
+    ASSERT_EQ(platform_.closePosts, std::vector<HWND>{windowNumber(2)});
+    // A refused password hides nothing.
+    platform_.passwordAnswer = 0;
+    send(windowNumber(2), WM_CLOSE);
+    EXPECT_TRUE(platform_.hiddenWindows.empty());
+    EXPECT_EQ(platform_.displays.stopRequests, 0);
+    platform_.passwordAnswer = 1;
+    const std::size_t before = defaults();
+    send(windowNumber(2), WM_CLOSE);
+    EXPECT_EQ(platform_.hiddenWindows, (std::vector<HWND>{windowNumber(1), windowNumber(2)}));
+    EXPECT_EQ(platform_.displays.windowsHiddenAtStopRequest, (std::vector<std::size_t>{2, 2}));
+    EXPECT_EQ(platform_.graceExits, std::vector<int>{0});
+    // Then the platform's default destroys the window, which tears down.
+    ASSERT_EQ(defaults(), before + 1);
+    EXPECT_EQ(platform_.defaultMessages.back(), static_cast<UINT>(WM_CLOSE));
+    EXPECT_TRUE(platform_.destroyedWindows.empty());
+}
+
 TEST_F(CloseOf, ThePreviewIsHiddenBeforeItsLoaderIsAskedToStop) {
     expectHiddenFirst({start(Mode::Preview)});
 }
