@@ -176,9 +176,9 @@ root_children() {
     xwininfo -root -children | grep -oE '^ +[0-9]+ child' | grep -oE '[0-9]+' || echo 0
 }
 
-# make_window W H: the test's own window at 40,40; sets window_id.
+# make_window W H [make32]: the test's own window at 40,40; sets window_id.
 make_window() {
-    coproc window_client { "$test_window" make "$1" "$2"; }
+    coproc window_client { "$test_window" "${3:-make}" "$1" "$2"; }
     window_pid=$window_client_PID
     read -r -t 20 window_id <&"${window_client[0]}" || fail "test window not made"
 }
@@ -232,6 +232,28 @@ window_id_resize)
     [ "$(xwininfo -root -children | grep -c '"glimmora-e2e-window"')" -eq 1 ] ||
         fail "windows other than the test's appeared"
     [ "$(root_children)" -eq 1 ] || fail "glimmora made a window of its own in -window-id mode"
+    kill -TERM "$glimmora_pid"
+    finish_glimmora 1000
+    ;;
+
+depth32_window)
+    # A depth-32 window, as XScreenSaver gives a GL hack when its GL visual
+    # helper is missing: every pixel the program draws is opaque, the black
+    # around the picture as much as the picture, so that a compositor never
+    # shows the desktop through it.
+    solid_pictures "$pictures" red
+    make_window 200 150 make32
+    start_glimmora -window-id "$window_id" --dir "$pictures" --fade 0
+    wait_first_picture
+    for spot in "100 75" "2 2" "197 147" "2 147"; do
+        echo "pixel $spot" >&"${window_client[1]}"
+        read -r -t 20 argb <&"${window_client[0]}" || fail "no pixel read"
+        echo "pixel $spot: $argb"
+        [ "${argb:0:2}" = ff ] || fail "pixel $spot is $argb: not opaque"
+    done
+    echo "pixel 100 75" >&"${window_client[1]}"
+    read -r -t 20 argb <&"${window_client[0]}"
+    [ "${argb:2}" = ff0000 ] || fail "the picture's middle is $argb, not opaque red"
     kill -TERM "$glimmora_pid"
     finish_glimmora 1000
     ;;
