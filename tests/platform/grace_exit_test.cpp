@@ -39,7 +39,9 @@ TEST(GraceExit, EndsTheProcessOnlyWhenTheGraceRunsOutArmed) {
             }
         }
         EXPECT_EQ(endings, c.endings) << c.name;
-        if (c.endings) EXPECT_EQ(status, 7) << c.name;
+        if (c.endings) {
+            EXPECT_EQ(status, 7) << c.name;
+        }
     }
 }
 
