@@ -9,6 +9,7 @@ TEST_F(DisplayTest, EveryPixelStaysOpaqueThroughBlackFramesAndCrossFades) {
     // the black around it are on screen in every frame.
     SettingsGuard::fixSlideshow(2.0f, 1.0f);
     theSettings.z0Mean = theSettings.z1Mean = -1.9f;
+    watchAlpha_ = true;
     provider_.holdFrom(1);
     auto display = makeDisplay();
     ASSERT_TRUE(provider_.waitForCalls(1));
