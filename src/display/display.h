@@ -53,7 +53,8 @@ struct FrameCost {
 // busy with a picture only (inside the provider: a decode or a directory
 // read), is left alone: "thread stop Failed: ..." goes to the debugger
 // output and what the thread may still use is kept for good
-// (left_behind.h), so the owner must then keep the provider too and end
+// (left_behind.h; the context too when the thread is stuck past the bound
+// rather than inside the provider), so the owner must then keep the provider too and end
 // the process with endProcessNow. Call requestLoaderStop() on every Display
 // before destroying the first, so that all loaders end in parallel and the
 // bound holds for all of them together.
