@@ -323,6 +323,49 @@ own_window_close)
     done
     ;;
 
+stalled_folder)
+    # A folder on a mount whose server no longer answers (a FUSE mount of
+    # the test's own that never replies): the listing waits for good, but
+    # q still takes the window off the screen at once. The process itself
+    # ends once the mount gives up, as any process with a thread in it.
+    if [ "$(id -u)" -ne 0 ] || [ ! -c /dev/fuse ]; then
+        echo "skipped: needs root and /dev/fuse to mount a folder that never answers"
+        echo "[       OK ] LinuxEndToEnd.$case_name"
+        exit 0
+    fi
+    stalled="$work/stalled"
+    mkdir -p "$stalled"
+    coproc mount_server { exec python3 "$source_dir/tests/linux/e2e/stalled_mount.py" "$stalled"; }
+    mount_pid=$mount_server_PID
+    stop_mount() {
+        [ -n "${mount_pid:-}" ] || return 0
+        kill -TERM "$mount_pid" 2>/dev/null
+        wait "$mount_pid" 2>/dev/null
+        mount_pid=""
+    }
+    trap 'stop_mount; cleanup' EXIT
+    read -r -t 20 mounted <&"${mount_server[0]}" || fail "the stalled mount did not start"
+    [ "$mounted" = mounted ] || fail "the stalled mount: $mounted"
+    start_glimmora -window --dir "$stalled"
+    id=""
+    for i in $(seq 100); do
+        id="$(xdotool search --onlyvisible --name '^Glimmora$' 2>/dev/null | head -1)"
+        [ -n "$id" ] && break
+        sleep 0.1
+    done
+    [ -n "$id" ] || fail "no window named Glimmora"
+    sleep 1
+    xdotool key --window "$id" q
+    start=$(date +%s%N)
+    while xdotool search --onlyvisible --name '^Glimmora$' >/dev/null 2>&1; do
+        (($(date +%s%N) - start > 1000000000)) && fail "the window was still up 1 s after q"
+        sleep 0.02
+    done
+    echo "window gone $((($(date +%s%N) - start) / 1000000)) ms after q"
+    stop_mount
+    finish_glimmora 2000
+    ;;
+
 bad_windows)
     # A window that does not exist, or an id that is none: status 1 at once.
     solid_pictures "$pictures" red
