@@ -53,7 +53,8 @@ struct FrameCost {
 // busy with a picture only (inside the provider: a decode or a directory
 // read), is left alone: "thread stop Failed: ..." goes to the debugger
 // output and what the thread may still use is kept for good
-// (left_behind.h), so the owner must then keep the provider too and end
+// (left_behind.h; the context too when the thread is stuck past the bound
+// rather than inside the provider), so the owner must then keep the provider too and end
 // the process with endProcessNow. Call requestLoaderStop() on every Display
 // before destroying the first, so that all loaders end in parallel and the
 // bound holds for all of them together.
@@ -85,7 +86,9 @@ public:
     void requestLoaderStop();
     // Waits at most `bound` for the loader thread to end; true once it has.
     bool waitForLoader(std::chrono::milliseconds bound);
-    // While paused (the monitor is off) the loader prepares nothing.
+    // While paused (the monitor is off) the loader prepares nothing. The
+    // first frame after the pause moves the slides by one period, whatever
+    // the time it lasted.
     void pauseLoader(bool paused);
 
     // False when the platform refused this window a context.
@@ -113,7 +116,6 @@ private:
     // The pacing wait of a frame without a slide.
     void waitForFirstSlide(std::uint32_t milliseconds);
     void drawSlides(double dt, double remaining);
-    bool drainGLErrors();
     void handOver();
     std::uint32_t readClock();
     void wait(std::uint32_t milliseconds);
@@ -130,6 +132,9 @@ private:
     std::unique_ptr<Slide> incoming_;
     FramePacer pacer_;
     bool stopping_ = false;
+    bool paused_ = false;
+    // The monitor came back on: the next frame's time starts afresh.
+    bool resumed_ = false;
     // The loader ended with nothing left to deliver: it is not asked again.
     bool loaderGone_ = false;
     std::optional<std::chrono::steady_clock::time_point> stopDeadline_;

@@ -25,5 +25,9 @@ std::uint32_t FramePacer::afterSwap(std::uint32_t nowMs) {
     // A frame more than a period late starts a new schedule rather than
     // rushing the next ones to catch up.
     if (aheadMs_ < -periodMs_) aheadMs_ = 0.0;
+    // A wait cut short (a message woke the loop) leaves the frame early, and
+    // the next one would owe that time as well; owed time never adds up
+    // beyond one period, or a burst of input would stall the frames after it.
+    if (aheadMs_ > periodMs_) aheadMs_ = periodMs_;
     return aheadMs_ > 0.0 ? static_cast<std::uint32_t>(std::ceil(aheadMs_)) : 0;
 }

@@ -69,10 +69,13 @@ void reportFrameRate(FrameRateMeter& meter) {
 int runSlideshow(SaverWindow& window, StopSignals& stop, bool showFrameRate) {
     setCurrentThreadPriority(ThreadPriority::AboveNormal);
     seedRandom(millisecondClock());
+    // The first folder chunk is listed by the early decode's thread: on a
+    // stalled network mount the loop must still answer q, Escape and the
+    // window manager's close.
     auto provider = std::make_unique<HeadStartProvider>(
         std::make_unique<RandomImageProvider>(theSettings.directories,
                                               RandomImageProvider::loadImageFileDecoder(),
-                                              RandomImageProvider::FirstChunk::AtConstruction,
+                                              RandomImageProvider::FirstChunk::OnFirstPicture,
                                               PassMemory::forFolders(theSettings.directories)));
     auto display = std::make_unique<Display>(window.handle(), provider.get());
 

@@ -1,6 +1,7 @@
 #include "loader/slide_loader.h"
 
 #include "images/image_provider.h"
+#include "platform/debug_output.h"
 #include "platform/gl.h"
 #include "platform/system_error.h"
 #include "platform/thread_priority.h"
@@ -10,6 +11,7 @@
 #include "slides/texture_pool.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -22,6 +24,20 @@ GLTarget loaderTarget(GLTarget target) {
     target.height = 1;
     target.nativeWindow = 0;
     return target;
+}
+
+// A step of preparing one picture that takes this long is worth a line in
+// the debugger output: it tells a slow picture from a slow saver.
+constexpr auto kSlowStep = std::chrono::milliseconds(500);
+
+void reportSlowStep(const char* step, std::chrono::steady_clock::time_point start) {
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    if (took < kSlowStep) return;
+    char line[96];
+    std::snprintf(line, sizeof line, "Glimmora.scr: a picture took %lld ms to %s\n",
+                  static_cast<long long>(took.count()), step);
+    debugOutput(line);
 }
 
 }  // namespace
@@ -43,7 +59,7 @@ SlideLoader::~SlideLoader() {
 }
 
 void SlideLoader::start() {
-    stopRequested_ = false;
+    state_.reset();
     if (!context_ || !provider_ || !pool_) {
         finish();
         return;
@@ -63,32 +79,33 @@ void SlideLoader::run() {
     int failuresInARow = 0;
     // A pair is never larger than the pool's textures can show.
     const int largestPair = std::max(pool_->width(), pool_->height());
-    while (!stopRequested_) {
-        if (!waitWhilePaused()) break;
+    while (!state_.stopRequested()) {
+        if (!state_.waitWhilePaused()) break;
         if (!freeSlots_.try_acquire_for(kStopPoll)) continue;
-        if (stopRequested_) break;
-        markLeavable(true);
+        if (!state_.enterProvider()) break;
+        const auto decodeStart = std::chrono::steady_clock::now();
         // A stop ends the search for a partner; what was picked waits.
         auto picture = pairs_.next(
             [this]() -> std::unique_ptr<RGBImage> {
-                if (stopRequested_) return nullptr;
+                if (state_.stopRequested()) return nullptr;
                 return provider_->nextImage();
             },
             screenWidth_.load(), screenHeight_.load(), theSettings.pairs, largestPair);
         // A stop that came during the decode frees the picture unused.
-        if (stopRequested_) break;
+        if (state_.stopRequested()) break;
+        reportSlowStep("decode", decodeStart);
         if (prepareSlide(std::move(picture))) {
             failuresInARow = 0;
             continue;
         }
-        if (stopRequested_) break;
+        if (state_.stopRequested()) break;
         // Never to be shown: the slot goes to the next picture, after a
         // pause that grows while the failures go on.
         freeSlots_.release();
         const int doublings = std::min(failuresInARow, 8);
         ++failuresInARow;
         const auto pause = std::min(kFirstPause * (1 << doublings), kLongestPause);
-        if (!pauseUnlessStopped(pause)) break;
+        if (!state_.pauseUnlessStopped(pause)) break;
     }
     // No context stays current on a thread that is gone, whichever way it
     // leaves.
@@ -99,10 +116,12 @@ void SlideLoader::run() {
 bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture) {
     auto texture = std::make_unique<SlideTexture>();
     // Sizing the picture touches nothing of the display's either.
-    const bool prepared = texture->prepare(std::move(picture), *pool_);
-    if (!markLeavable(false)) return false;
+    const auto sizingStart = std::chrono::steady_clock::now();
+    const bool prepared = texture->prepare(std::move(picture), *pool_, state_.stopFlag());
+    if (!state_.leaveProvider()) return false;
     if (!prepared) return false;
-    texture->uploadPrepared(&stopRequested_);
+    reportSlowStep("size", sizingStart);
+    texture->uploadPrepared(state_.stopFlag());
     if (!texture->valid()) return false;
     // The display's context draws these texels; they must all have landed
     // before it can see the slide, or a reused name could show its old
@@ -122,38 +141,7 @@ bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture) {
     return true;
 }
 
-bool SlideLoader::markLeavable(bool leavable) {
-    std::lock_guard lock(stateMutex_);
-    if (leavable) {
-        leavable_ = true;
-        endSignal_.notify_all();
-        return true;
-    }
-    // Under the lock: an owner that saw the mark and left the thread had
-    // requested the stop before, so the thread sees it here and never goes
-    // on to the pool or its context.
-    if (stopRequested_) return false;
-    leavable_ = false;
-    return true;
-}
-
-bool SlideLoader::waitWhilePaused() {
-    std::unique_lock lock(stateMutex_);
-    wakeSignal_.wait(lock, [this] { return !paused_ || stopRequested_; });
-    return !stopRequested_;
-}
-
-bool SlideLoader::pauseUnlessStopped(std::chrono::milliseconds pause) {
-    std::unique_lock lock(stateMutex_);
-    return !wakeSignal_.wait_for(lock, pause, [this] { return stopRequested_.load(); });
-}
-
-void SlideLoader::finish() {
-    std::lock_guard lock(stateMutex_);
-    ended_ = true;
-    endedFlag_.store(true, std::memory_order_release);
-    endSignal_.notify_all();
-}
+void SlideLoader::finish() { state_.finish(); }
 
 std::unique_ptr<Slide> SlideLoader::takeSlide(bool block) {
     if (block) {
@@ -198,30 +186,14 @@ void SlideLoader::setScreenSize(int width, int height) {
     screenHeight_.store(height);
 }
 
-void SlideLoader::requestStop() {
-    {
-        std::lock_guard lock(stateMutex_);
-        stopRequested_ = true;
-    }
-    wakeSignal_.notify_all();
-}
+void SlideLoader::requestStop() { state_.requestStop(); }
 
-void SlideLoader::setPaused(bool paused) {
-    {
-        std::lock_guard lock(stateMutex_);
-        paused_ = paused;
-    }
-    wakeSignal_.notify_all();
-}
+void SlideLoader::setPaused(bool paused) { state_.setPaused(paused); }
 
-bool SlideLoader::waitForThread(std::chrono::milliseconds bound) {
-    std::unique_lock lock(stateMutex_);
-    return endSignal_.wait_for(lock, bound, [this] { return ended_; });
-}
+bool SlideLoader::waitForThread(std::chrono::milliseconds bound) { return state_.waitForEnd(bound); }
 
 bool SlideLoader::waitUntilEndedOrLeavable(std::chrono::milliseconds bound) {
-    std::unique_lock lock(stateMutex_);
-    return endSignal_.wait_for(lock, bound, [this] { return ended_ || leavable_; });
+    return state_.waitUntilEndedOrLeavable(bound);
 }
 
 bool SlideLoader::stop(std::chrono::milliseconds bound) {

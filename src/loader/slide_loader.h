@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "loader/pair_composer.h"
+#include "loader/loader_state.h"
 #include "platform/gl_context.h"
 
 class ImageProvider;
@@ -66,9 +67,10 @@ public:
     int queuedSlides();
     // True once the thread has ended (or was never started): what is still
     // queued is all it will ever deliver.
-    bool ended() const { return endedFlag_.load(std::memory_order_acquire); }
+    bool ended() const { return state_.ended(); }
     // Asks the thread to end, without waiting. A decode under way runs to
-    // its end; an upload under way stops at its next block.
+    // its end; the sizing of a picture, the making of its mipmap levels and
+    // its upload stop at their next band (a row, or an upload block).
     void requestStop();
     // While paused the thread asks for no picture and uploads nothing.
     void setPaused(bool paused);
@@ -98,14 +100,6 @@ private:
     void run();
     // False when the picture gave no slide.
     bool prepareSlide(std::unique_ptr<RGBImage> picture);
-    // Marks the thread busy with a picture only, or, when `leavable` is
-    // false, takes the mark away unless a stop was requested (false then:
-    // the thread must end without touching the pool or its context).
-    bool markLeavable(bool leavable);
-    // Waits while paused; false when a stop came.
-    bool waitWhilePaused();
-    // Waits `pause` unless a stop comes first; false then.
-    bool pauseUnlessStopped(std::chrono::milliseconds pause);
     void finish();
 
     ImageProvider* const provider_;  // not owned
@@ -118,17 +112,7 @@ private:
     std::condition_variable slideQueued_;       // with queueMutex_: notified on every push
     Semaphore readySlides_{0};                  // one count per slide in queue_
     Semaphore freeSlots_{0};                    // one count per slide the thread may still prepare
-    // Written under stateMutex_ (so that waits on wakeSignal_ see it), read
-    // without it by the thread's polls.
-    std::atomic<bool> stopRequested_{false};
-
-    std::mutex stateMutex_;
-    std::condition_variable endSignal_;   // notified when ended_ or leavable_ turns true
-    std::condition_variable wakeSignal_;  // notified on a stop request and on resume
-    bool ended_ = false;                  // guarded by stateMutex_
-    bool leavable_ = false;               // guarded by stateMutex_
-    bool paused_ = false;                 // guarded by stateMutex_
-    std::atomic<bool> endedFlag_{false};  // ended_, for takeSlide and ended() without the lock
+    LoaderState state_;
     std::atomic<int> screenWidth_{0};   // setScreenSize's, read by the thread
     std::atomic<int> screenHeight_{0};
     PairComposer pairs_;                 // the thread's alone

@@ -11,6 +11,7 @@ struct GLTarget {
     void* nativeDisplay = nullptr;  // X connection (Display*), EGL only
     unsigned long nativeWindow = 0; // X11 window to draw into; 0 for a pbuffer
     unsigned long visualId = 0;     // that window's visual, to match its config
+    int visualDepth = 0;            // that visual's depth: 32 when it has alpha
 };
 
 // One OpenGL 1.1 (compatibility) rendering context. A context created with

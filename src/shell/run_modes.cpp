@@ -1,18 +1,15 @@
 #include "shell/run_modes.h"
 
-#include "platform/process_exit.h"
 #include "settings/settings.h"
 #include "shell/saver_shell.h"
 #include "shell/win32_shell_platform.h"
 
 namespace {
 
-// A loader thread still runs (after the loop, or from windows made before a
-// failed start): nothing may be destroyed under it.
-int endRun(SaverShell& shell, int status) {
-    if (shell.leftThreadsBehind()) endProcessNow(status);
-    return status;
-}
+// Everything goes before the run's end is decided: a loader thread still
+// running (after the loop, or from windows made before a failed start)
+// ends the process there, and nothing is destroyed under it.
+int endRun(SaverShell& shell, int status) { return shell.finishRun(status); }
 
 }  // namespace
 

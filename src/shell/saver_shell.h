@@ -63,6 +63,13 @@ public:
     // (endProcessNow).
     bool leftThreadsBehind() const { return leftThreadsBehind_; }
 
+    // The end of a run with `status`, however the loop ended (a close, or a
+    // quit message from outside with every window still up): every window
+    // and Display goes first, and only then is it known whether a loader
+    // was left running, in which case the process ends here, under it.
+    // Returns `status` otherwise.
+    int finishRun(int status);
+
     // State read by tests and by the loop.
     bool previewMode() const { return previewMode_; }
     bool windowedMode() const { return windowedMode_; }
@@ -84,12 +91,27 @@ private:
     void requestClose(HWND window);
     bool closesOnInput(UINT message);
     bool mouseTravelledTooFar();
-    // Everything at once: every other saver window is destroyed, every
-    // loader asked to stop, then every Display destroyed within one bound.
+    // The close was accepted: every saver window is hidden and every loader
+    // asked to stop, before the platform destroys the first window.
+    void beginClose();
+    // Everything at once: every saver window hidden, every loader asked to
+    // stop, every other saver window destroyed, then every Display
+    // destroyed within one bound.
     void tearDownDisplays(HWND dying = nullptr);
+    // Hides `windows`, arms the grace exit and asks every loader to stop.
+    void hideAndStop(const std::vector<HWND>& windows);
+    // The full-screen windows and the preview or windowed one, while up.
+    std::vector<HWND> saverWindows() const;
     // One window whose monitor is gone, and its Display alone.
     void retireWindow(HWND window);
     void refitToMonitors();
+    // With one monitor used, its window follows the primary one; false when
+    // no monitor says it is the primary.
+    bool followPrimaryMonitor();
+    // Moves and sizes `window` to `rect`, and its Display with it.
+    void fitWindow(HWND window, const RECT& rect);
+    // A full-screen window on a monitor; null when the platform refuses it.
+    HWND openMonitorWindow(const RECT& monitorRect, bool primary);
     void setDisplayOff(bool off);
     std::optional<int> openFullScreenWindows();
     std::optional<int> openPreviewWindow(HWND parent);
@@ -104,7 +126,9 @@ private:
     bool monitorPowerSaving_ = false;
     bool displayOff_ = false;        // the console display is off
     bool tearingDown_ = false;       // the saver windows are going
+    bool closing_ = false;           // the close was accepted
     bool leftThreadsBehind_ = false;
+    bool startFailed_ = false;       // the close's status is -1, not 0
     HWND retiring_ = nullptr;        // destroyed for its lost monitor, alone
     HWND notificationWindow_ = nullptr;  // receives the display state notices
     HWND primaryWindow_ = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,6 +11,10 @@
 
 class ImageProvider;
 class RandomImageProvider;
+
+// From the close of the saver's windows to the end of the process, at most:
+// what the user waits for after the input that ended the saver.
+inline constexpr std::chrono::milliseconds kCloseGrace{700};
 
 // One window the shell asks for: a full-screen window on a monitor, the
 // preview child or the windowed test window.
@@ -65,6 +70,8 @@ public:
     virtual void bringToForeground(HWND window) = 0;
     virtual void makeTopmost(HWND window) = 0;
     virtual void destroyWindow(HWND window) = 0;
+    // Takes a window off the screen at once, before anything slow happens.
+    virtual void hideWindow(HWND window) = 0;
     // Takes the title from a window that is on its way out, so that no
     // later start finds it and takes it for a running saver.
     virtual void clearTitle(HWND window) = 0;
@@ -79,4 +86,13 @@ public:
     // on; false when the system offers no such notification.
     virtual bool registerDisplayStateNotification(HWND window) = 0;
     virtual void unregisterDisplayStateNotification() = 0;
+
+    // The end of the process.
+    // From now on the process ends with `status` within the close's grace
+    // (kCloseGrace) even if the main thread is held up; a second call
+    // changes nothing.
+    virtual void armGraceExit(int status) = 0;
+    // Ends the process at once with `status`, running no static destructor:
+    // a loader thread was left running.
+    virtual void endProcess(int status) = 0;
 };

@@ -4,6 +4,7 @@
 #include "images/random_image_provider.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
+#include "platform/process_exit.h"
 #include "platform/thread_priority.h"
 #include "shell/display_binding.h"
 #include "shell/display_state.h"
@@ -115,6 +116,15 @@ void Win32ShellPlatform::makeTopmost(HWND window) {
 
 void Win32ShellPlatform::destroyWindow(HWND window) { DestroyWindow(window); }
 
+void Win32ShellPlatform::hideWindow(HWND window) {
+    // An empty window region rather than ShowWindow: hiding a full-screen
+    // window may wait for the window manager (Wine waits two seconds when
+    // there is none), and a region takes effect at once everywhere. The
+    // system owns the region once it is set.
+    if (HRGN nothing = CreateRectRgn(0, 0, 0, 0))
+        if (!SetWindowRgn(window, nothing, TRUE)) DeleteObject(nothing);
+}
+
 void Win32ShellPlatform::clearTitle(HWND window) { SetWindowTextA(window, ""); }
 
 HMONITOR Win32ShellPlatform::monitorOfWindow(HWND window) {
@@ -138,3 +148,7 @@ void Win32ShellPlatform::unregisterDisplayStateNotification() {
     UnregisterPowerSettingNotification(displayStateNotification_);
     displayStateNotification_ = nullptr;
 }
+
+void Win32ShellPlatform::armGraceExit(int status) { graceExit_.arm(kCloseGrace, status); }
+
+void Win32ShellPlatform::endProcess(int status) { endProcessNow(status); }

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/grace_exit.h"
 #include "shell/shell_platform.h"
 
 // The real system behind the saver shell. The class window procedure hands
@@ -33,13 +34,18 @@ public:
     void bringToForeground(HWND window) override;
     void makeTopmost(HWND window) override;
     void destroyWindow(HWND window) override;
+    void hideWindow(HWND window) override;
     void clearTitle(HWND window) override;
     HMONITOR monitorOfWindow(HWND window) override;
     void moveWindow(HWND window, const RECT& rect) override;
     bool registerDisplayStateNotification(HWND window) override;
     void unregisterDisplayStateNotification() override;
+    void armGraceExit(int status) override;
+    void endProcess(int status) override;
 
 private:
     HINSTANCE instance_;
+    // Disarmed and joined when the platform goes, at the end of the run.
+    GraceExit graceExit_;
     HPOWERNOTIFY displayStateNotification_ = nullptr;
 };

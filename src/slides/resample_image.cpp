@@ -13,10 +13,17 @@
 
 namespace {
 
-void halve(int srcWidth, const unsigned char* src, int dstWidth, int dstHeight,
-           unsigned char* dst) {
+// True once `cancel` (when given) reads true: the filters look at it before
+// every destination row.
+bool cancelled(const std::atomic<bool>* cancel) {
+    return cancel && cancel->load(std::memory_order_relaxed);
+}
+
+bool halve(int srcWidth, const unsigned char* src, int dstWidth, int dstHeight,
+           unsigned char* dst, const std::atomic<bool>* cancel) {
     const std::size_t srcStride = static_cast<std::size_t>(srcWidth) * 3;
     for (int i = 0; i < dstHeight; ++i) {
+        if (cancelled(cancel)) return false;
         const unsigned char* lower = src + 2 * static_cast<std::size_t>(i) * srcStride;
         const unsigned char* upper = lower + srcStride;
         unsigned char* out = dst + static_cast<std::size_t>(i) * dstWidth * 3;
@@ -25,6 +32,7 @@ void halve(int srcWidth, const unsigned char* src, int dstWidth, int dstHeight,
                 out[k] = static_cast<unsigned char>(
                     (lower[k] + lower[k + 3] + upper[k] + upper[k + 3] + 2) >> 2);
     }
+    return true;
 }
 
 // The source rows (or columns) one destination row (or column) reads, with
@@ -272,8 +280,9 @@ AddTwoRows addTwoRowsFor(int count) {
     }
 }
 
-void resampleGeneral(int srcWidth, int srcHeight, const unsigned char* src,
-                     int dstWidth, int dstHeight, unsigned char* dst) {
+bool resampleGeneral(int srcWidth, int srcHeight, const unsigned char* src,
+                     int dstWidth, int dstHeight, unsigned char* dst,
+                     const std::atomic<bool>* cancel) {
     const Taps rows = buildTaps(srcHeight, dstHeight);
     const PaddedTaps columns = padded(buildTaps(srcWidth, dstWidth), dstWidth);
     const AddRow start = addRowFor<true>(columns.count);
@@ -286,6 +295,7 @@ void resampleGeneral(int srcWidth, int srcHeight, const unsigned char* src,
 
     unsigned char* out = dst;
     for (int i = 0; i < dstHeight; ++i) {
+        if (cancelled(cancel)) return false;
         // Every destination pixel adds its weighted source pixels in the
         // filter's own order, rows bottom to top and columns left to right
         // within a row; only the pixels of one destination row take turns.
@@ -309,6 +319,7 @@ void resampleGeneral(int srcWidth, int srcHeight, const unsigned char* src,
         storeRow(sums.data(), dstWidth, out);
         out += static_cast<std::size_t>(dstWidth) * 3;
     }
+    return true;
 }
 
 // The general filter one destination pixel at a time, straight from the
@@ -317,12 +328,14 @@ void resampleGeneral(int srcWidth, int srcHeight, const unsigned char* src,
 // a picture of 2^24 x 1 pixels (well inside the pixel limit) costs no
 // more than its own buffers. Same weights and the same order of additions
 // as resampleGeneral, so the same bytes.
-void resampleStreaming(int srcWidth, int srcHeight, const unsigned char* src,
-                       int dstWidth, int dstHeight, unsigned char* dst) {
+bool resampleStreaming(int srcWidth, int srcHeight, const unsigned char* src,
+                       int dstWidth, int dstHeight, unsigned char* dst,
+                       const std::atomic<bool>* cancel) {
     const Window rows(srcHeight, dstHeight);
     const Window columns(srcWidth, dstWidth);
     const std::size_t stride = static_cast<std::size_t>(srcWidth) * 3;
-    for (int i = 0; i < dstHeight; ++i)
+    for (int i = 0; i < dstHeight; ++i) {
+        if (cancelled(cancel)) return false;
         for (int j = 0; j < dstWidth; ++j, dst += 3) {
             Lanes sum{};
             rows.walk(i, [&](int r, float fy) {
@@ -336,16 +349,18 @@ void resampleStreaming(int srcWidth, int srcHeight, const unsigned char* src,
             });
             storePixel(sum, 1.0f / sum.v[3], dst);
         }
+    }
+    return true;
 }
 
 }  // namespace
 
-void resampleImage(int srcWidth, int srcHeight, const unsigned char* src,
-                   int dstWidth, int dstHeight, unsigned char* dst) {
+bool resampleImage(int srcWidth, int srcHeight, const unsigned char* src,
+                   int dstWidth, int dstHeight, unsigned char* dst,
+                   const std::atomic<bool>* cancel) {
     if (srcWidth == 2 * dstWidth && srcHeight == 2 * dstHeight)
-        halve(srcWidth, src, dstWidth, dstHeight, dst);
-    else if (srcWidth > kLargestCachedSide || srcHeight > kLargestCachedSide)
-        resampleStreaming(srcWidth, srcHeight, src, dstWidth, dstHeight, dst);
-    else
-        resampleGeneral(srcWidth, srcHeight, src, dstWidth, dstHeight, dst);
+        return halve(srcWidth, src, dstWidth, dstHeight, dst, cancel);
+    if (srcWidth > kLargestCachedSide || srcHeight > kLargestCachedSide)
+        return resampleStreaming(srcWidth, srcHeight, src, dstWidth, dstHeight, dst, cancel);
+    return resampleGeneral(srcWidth, srcHeight, src, dstWidth, dstHeight, dst, cancel);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 
 // Copies a packed 8-bit RGB picture (rows of width x 3 bytes, no padding) at
 // another size. The destination buffer must hold dstWidth x dstHeight x 3
@@ -16,5 +17,10 @@
 // same bytes.
 inline constexpr int kLargestCachedSide = 65536;
 
-void resampleImage(int srcWidth, int srcHeight, const unsigned char* src,
-                   int dstWidth, int dstHeight, unsigned char* dst);
+//
+// Once `cancel` (when given) reads true the filter stops before its next
+// destination row and returns false, the destination only partly written.
+// True when the whole picture was written.
+bool resampleImage(int srcWidth, int srcHeight, const unsigned char* src,
+                   int dstWidth, int dstHeight, unsigned char* dst,
+                   const std::atomic<bool>* cancel = nullptr);

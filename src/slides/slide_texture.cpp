@@ -11,10 +11,13 @@
 
 namespace {
 
-std::unique_ptr<RGBImage> resized(const RGBImage& image, int width, int height) {
+// Null when memory ran short or `cancel` stopped the filter part way.
+std::unique_ptr<RGBImage> resized(const RGBImage& image, int width, int height,
+                                  const std::atomic<bool>* cancel) {
     auto result = makeRGBImage(width, height);
-    if (result)
-        resampleImage(image.width, image.height, image.pixels, width, height, result->pixels);
+    if (result && !resampleImage(image.width, image.height, image.pixels, width, height,
+                                 result->pixels, cancel))
+        result.reset();
     return result;
 }
 
@@ -37,7 +40,8 @@ void SlideTexture::upload(std::unique_ptr<RGBImage> image, TexturePool& pool) {
     if (prepare(std::move(image), pool)) uploadPrepared();
 }
 
-bool SlideTexture::prepare(std::unique_ptr<RGBImage> image, TexturePool& pool) {
+bool SlideTexture::prepare(std::unique_ptr<RGBImage> image, TexturePool& pool,
+                           const std::atomic<bool>* cancel) {
     // A second upload must not lose the first name to the pool for good.
     if (name_ != 0) pool_->giveBack(name_);
     name_ = 0;
@@ -52,7 +56,7 @@ bool SlideTexture::prepare(std::unique_ptr<RGBImage> image, TexturePool& pool) {
     sMax_ = static_cast<float>(width) / static_cast<float>(pool.width());
     tMax_ = static_cast<float>(height) / static_cast<float>(pool.height());
     if (width != image->width || height != image->height) {
-        image = resized(*image, width, height);
+        image = resized(*image, width, height, cancel);
         if (!image) return false;
     }
     prepared_ = std::move(image);
@@ -85,7 +89,7 @@ void SlideTexture::uploadPrepared(const std::atomic<bool>* cancel) {
     for (int level = 1; whole && (width > 1 || height > 1); ++level) {
         width = std::max(width / 2, 1);
         height = std::max(height / 2, 1);
-        image = resized(*image, width, height);
+        image = resized(*image, width, height, cancel_);
         whole = image && !cancelled();
         if (whole) uploadLevel(*image, level, Staging(staging));
     }

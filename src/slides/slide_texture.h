@@ -33,11 +33,15 @@ public:
     void upload(std::unique_ptr<RGBImage> image, TexturePool& pool);
     // The part of upload() without OpenGL: sizes the picture to powers of
     // two that fit the pool and keeps it for uploadPrepared(). False when
-    // there is nothing to upload (no picture, or too little memory).
-    bool prepare(std::unique_ptr<RGBImage> image, TexturePool& pool);
+    // there is nothing to upload (no picture, or too little memory), or when
+    // `cancel` (when given) read true while the picture was being sized: the
+    // filter looks at it between rows.
+    bool prepare(std::unique_ptr<RGBImage> image, TexturePool& pool,
+                 const std::atomic<bool>* cancel = nullptr);
     // The OpenGL part: takes a name and writes the prepared picture's chain.
-    // Once `cancel` (when given) reads true it stops before the next block,
-    // and the texture stays invalid. A name whose upload failed or stopped
+    // Once `cancel` (when given) reads true it stops before the next block
+    // or the next row of a mipmap level being made, and the texture stays
+    // invalid. A name whose upload failed or stopped
     // is deleted, never given back: its texture may be left without storage
     // or with a torn picture, and the pool makes a new one when it needs it.
     void uploadPrepared(const std::atomic<bool>* cancel = nullptr);

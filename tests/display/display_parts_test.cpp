@@ -133,3 +133,20 @@ TEST(FramePacer, LateFrameStartsANewScheduleInsteadOfRushing) {
     const auto after = run(pacer, 5, 2, now);
     for (std::uint32_t wait : after) EXPECT_GE(wait, 14u);
 }
+
+TEST(FramePacer, WaitsCutShortNeverPileUpIntoAStall) {
+    FramePacer pacer(1.0 / 60.0, false);
+    std::uint32_t now = 0;
+    run(pacer, 10, 2, now);
+    // Two seconds of mouse jitter: every wait ends after 5 ms, whatever the
+    // pacer asked for.
+    for (int i = 0; i < 400; ++i) {
+        now += 1;
+        const std::uint32_t wait = pacer.afterSwap(now);
+        EXPECT_LE(wait, 17u) << "frame " << i;
+        now += 4;
+    }
+    // Then the waits run out again: the frames keep to the period at once.
+    const auto after = run(pacer, 5, 2, now);
+    for (std::uint32_t wait : after) EXPECT_LE(wait, 17u);
+}

@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
@@ -42,7 +43,10 @@ protected:
         DisplayHooks hooks;
         hooks.clock = [this] { return now_.load(); };
         hooks.sleep = [this](std::uint32_t ms) { waits_.push_back(ms); };
-        hooks.beforeSwap = [this] { centre_ = readCentre(); };
+        hooks.beforeSwap = [this] {
+            centre_ = readCentre();
+            if (watchAlpha_) leastAlpha_ = std::min(leastAlpha_, readLeastAlpha());
+        };
         hooks.loaderStopBound = stopBound;
         return std::make_unique<Display>(window_.handle(), &provider_, hooks);
     }
@@ -74,6 +78,23 @@ protected:
         return {p[0], p[1], p[2]};
     }
 
+    // The lowest alpha of a few pixels of the frame: the corners, the centre
+    // and halfway out from it (a whole frame read back on every frame costs
+    // much, and under ThreadSanitizer trips over the renderer's own threads).
+    static int readLeastAlpha() {
+        const int spots[][2] = {{0, 0}, {kWidth - 1, kHeight - 1}, {kWidth / 2, kHeight / 2},
+                                {kWidth / 4, kHeight / 2}, {kWidth / 2, kHeight / 4}};
+        int least = 255;
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadBuffer(GL_BACK);
+        for (const auto& spot : spots) {
+            unsigned char p[4] = {0, 0, 0, 0};
+            glReadPixels(spot[0], spot[1], 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+            least = std::min<int>(least, p[3]);
+        }
+        return least;
+    }
+
     static int pictureOf(const Slide* slide) {
         return slide && slide->texture ? ScriptedProvider::pictureOf(slide->texture->aspect()) : 0;
     }
@@ -88,4 +109,6 @@ protected:
     std::atomic<std::uint32_t> now_{1000};
     std::vector<std::uint32_t> waits_;
     Rgb centre_{-1, -1, -1};
+    bool watchAlpha_ = false;  // reads leastAlpha_ from every frame drawn
+    int leastAlpha_ = 255;
 };

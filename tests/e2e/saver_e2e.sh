@@ -567,6 +567,103 @@ damaged_state_ignored() {
     return $ok
 }
 
+# --- Gone at once ----------------------------------------------------------
+# The root behind the saver is painted a colour of its own, so that a
+# screenshot tells a saver window still on screen (black while the huge
+# picture is prepared) from none.
+root_colour='#336699'
+convert -size 640x480 "xc:$root_colour" "$work/root.png"
+# Painted again before each case: a Wine prefix's end can clear it.
+paint_root() { display -window root "$work/root.png" 2>/dev/null; }
+
+# centre_colour: the colour of the screen's centre, as #RRGGBB.
+centre_colour() {
+    import -display "$DISPLAY" -window root -crop 1x1+320+240 -depth 8 txt:- 2>/dev/null |
+        grep -o '#[0-9A-F]\{6\}' | head -1
+}
+
+# start_saver_traced NAME SWITCHES...: like start_saver_raw, with the
+# saver's debugger output streamed to $work/NAME.trace (Wine's own loader,
+# not wine-exec, which holds Wine's messages back until the end).
+start_saver_traced() {
+    local name="$1" wine64=/usr/lib/wine/wine64
+    shift
+    [ -x "$wine64" ] || wine64=wine64
+    rm -f "$work/$name.status" "$work/$name.trace"
+    last_saver="$name"
+    WINEDEBUG=-all,+debugstr stdbuf -o0 "$wine64" "$driver" run "$scr_win" 60000 "$@" \
+        >"$work/$name.status" 2>"$work/$name.trace" &
+    background+=($!)
+    eval "${name}_pid=$!"
+}
+
+# traced NAME WORDS: the saver's debugger output holds WORDS.
+traced() { grep -q "$2" "$work/$1.trace" 2>/dev/null; }
+
+# gone_at_once NAME: right after the input, the saver's windows are off the
+# screen within 0.5 s and its process has ended with 0 within 1.5 s.
+gone_at_once() {
+    local name="$1" start hidden="" ended="" out now
+    start="$(now_ms)"
+    while (($(now_ms) - start < 3000)); do
+        now=$(($(now_ms) - start))
+        [ -z "$hidden" ] && [ "$(centre_colour)" = "$root_colour" ] && hidden=$now
+        out="$(tr -d '\r' <"$work/$name.status" 2>/dev/null)"
+        [ -z "$ended" ] && [[ "$out" == "exit status"* ]] && ended=$now
+        [ -n "$hidden" ] && [ -n "$ended" ] && break
+        sleep 0.02
+    done
+    screenshot "$name-after"
+    echo "  hidden ${hidden:-never} ms, ended ${ended:-never} ms after the input: ${out:-no status}"
+    [ -n "$hidden" ] && [ "$hidden" -le 500 ] || { fail "the saver's window was still on screen 500 ms after the input"; return 1; }
+    [ -n "$ended" ] && [ "$ended" -le 1500 ] || { fail "the saver was still running 1500 ms after the input"; return 1; }
+    [ "$out" = "exit status 0" ] || { fail "\"$out\", expected exit status 0"; return 1; }
+}
+
+# huge_gone_during STAGE INPUT...: on the huge picture, with Wine's window
+# manager handling as a new prefix has it (a full-screen window is managed,
+# and Wine waits for a window manager whenever one is hidden), INPUT while
+# the picture is decoded or, once the decode is reported, while it is sized.
+huge_gone_during() {
+    local stage="$1" ok=0 i
+    shift
+    set_folder "$huge_pictures"
+    wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1
+    paint_root
+    [ "$(centre_colour)" = "$root_colour" ] || { fail "the root could not be painted"; return 1; }
+    park_cursor
+    start_saver_traced gone /s
+    if wait_window Screensaver >/dev/null; then
+        if [ "$stage" = decode ]; then
+            sleep 0.3
+        else
+            for ((i = 0; i < 300 && ok == 0; i++)); do
+                traced gone 'ms to decode' && break
+                [ -s "$work/gone.status" ] && { fail "the saver ended first: $(cat "$work/gone.status")"; ok=1; }
+                sleep 0.02
+            done
+            ((i < 300)) || { fail "the decode was never reported"; ok=1; }
+        fi
+        if ((ok == 0)); then
+            xdotool "$@"
+            # What the loader had done by the input tells the stage it met.
+            local decoded=0 sized=0
+            traced gone 'ms to decode' && decoded=1
+            traced gone 'ms to size' && sized=1
+            gone_at_once gone || ok=1
+            case "$stage:$decoded$sized" in
+            decode:00 | sizing:10) ;;
+            *) fail "the input came too late for the $stage (decoded $decoded, sized $sized)"; ok=1 ;;
+            esac
+        fi
+    else
+        ok=1
+    fi
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    set_folder "$pictures"
+    return $ok
+}
+
 run_case ExitStatuses exit_statuses
 run_case FullScreenShowsThePictures full_screen_shows_pictures
 run_case SecondStartExitsZeroAndFirstRunsOn second_start_exits_zero
@@ -579,6 +676,8 @@ run_case HugePictureKeyPressEndsAtOnce huge_closes_on key space
 run_case HugePictureClickEndsAtOnce huge_closes_on click 1
 run_case HugePictureMouseMoveEndsAtOnce huge_closes_on mousemove_relative -- 40 0
 run_case HugePicturePreviewEndsWithItsPane huge_preview_ends
+run_case HugePictureGoneAtOnceDuringTheDecode huge_gone_during decode key space
+run_case HugePictureGoneAtOnceDuringTheSizing huge_gone_during sizing click 1
 run_case WindowedIgnoresCloseBoxAndClosesOnAltF4 windowed_close_rules
 run_case NonAsciiFolderAndFileName unicode_folder_and_name
 run_case HeicAvifAndWebpShow phone_pictures_show

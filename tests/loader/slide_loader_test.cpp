@@ -2,6 +2,7 @@
 
 #include "images/random_image_provider.h"
 #include "platform/cpu_time.h"
+#include "platform/debug_output.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
 #include "slides/slide.h"
@@ -349,4 +350,31 @@ TEST_F(SlideLoaderTest, APortraitScreenStacksTwoLandscapePicturesIntoOneSlide) {
         loader.stop(10s);
     }
     theSettings.pairs = savedPairs;
+}
+
+TEST_F(SlideLoaderTest, StopWhileAPictureIsSizedLeavesNothingPrepared) {
+    const struct { bool cancel; bool prepared; } cases[] = {{false, true}, {true, false}};
+    for (const auto& c : cases) {
+        const std::atomic<bool> cancel{c.cancel};
+        SlideTexture texture;
+        // Larger than the pool: prepare must size it down.
+        EXPECT_EQ(texture.prepare(makeRGBImage(300, 200), *pool_, &cancel), c.prepared);
+        texture.uploadPrepared();
+        EXPECT_EQ(texture.valid(), c.prepared);
+    }
+}
+
+TEST_F(SlideLoaderTest, ASlowDecodeIsToldToTheDebuggerOutput) {
+    provider_.holdFrom(1);
+    DebugOutputCapture capture;
+    auto loader = started(1);
+    ASSERT_TRUE(provider_.waitForCalls(1));
+    std::this_thread::sleep_for(600ms);
+    provider_.release();
+    ASSERT_NE(loader->takeSlide(true), nullptr);
+    const std::string text = capture.text();
+    EXPECT_EQ(text.rfind("Glimmora.scr: a picture took ", 0), 0u) << text;
+    EXPECT_NE(text.find(" ms to decode\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("to size"), std::string::npos) << "a small picture is sized at once";
+    EXPECT_TRUE(loader->stop(10s));
 }

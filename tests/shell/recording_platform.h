@@ -1,5 +1,7 @@
 #pragma once
 #include "images/random_image_provider.h"
+#include "loader/left_behind.h"
+#include "loader/slide_loader.h"
 #include "shell/shell_platform.h"
 
 #include <cstdint>
@@ -32,12 +34,22 @@ public:
         // loader stops had been requested when each one went.
         std::vector<HWND> destroyOrder;
         std::vector<int> stopsAtDestruction;
+        // How many windows had been hidden at each loader stop request.
+        const std::vector<HWND>* windowsHidden = nullptr;
+        std::vector<std::size_t> windowsHiddenAtStopRequest;
+        // Displays made from now on leave a loader thread behind when they go.
+        bool leaveThreadsBehind = false;
     };
 
     class CountingDisplay final : public ShellDisplay {
     public:
-        CountingDisplay(DisplayLog& log, HWND window) : log_(log), window_(window) { ++log_.made; }
+        CountingDisplay(DisplayLog& log, HWND window)
+            : log_(log), window_(window), leavesThread_(log.leaveThreadsBehind) {
+            ++log_.made;
+        }
         ~CountingDisplay() override {
+            // As a real Display does with a loader that did not end in time.
+            if (leavesThread_) left_behind::keep(nullptr, {});
             log_.stopsAtDestruction.push_back(log_.stopRequests);
             if (log_.windowsDestroyed)
                 log_.windowsDestroyedAtDestruction.push_back(log_.windowsDestroyed->size());
@@ -45,13 +57,17 @@ public:
             log_.destroyOrder.push_back(window_);
         }
         void renderFrame() override { ++log_.frames; }
-        void requestLoaderStop() override { ++log_.stopRequests; }
+        void requestLoaderStop() override {
+            ++log_.stopRequests;
+            if (log_.windowsHidden) log_.windowsHiddenAtStopRequest.push_back(log_.windowsHidden->size());
+        }
         void pauseLoader(bool paused) override { log_.pauses.push_back(paused); }
         void fitToWindow() override { log_.fitted.push_back(window_); }
 
     private:
         DisplayLog& log_;
         HWND window_;
+        bool leavesThread_;
     };
 
     // What the recorded calls did.
@@ -75,6 +91,12 @@ public:
     std::vector<HWND> topmost;
     std::vector<HWND> destroyedWindows;
     std::vector<HWND> clearedTitles;
+    std::vector<HWND> hiddenWindows;
+    std::vector<int> graceExits;  // the status of each arming
+    // The status of each end of the process, and how many Displays had gone
+    // by then.
+    std::vector<int> processEnds;
+    std::vector<int> displaysDestroyedAtProcessEnd;
     std::vector<std::pair<HWND, RECT>> moves;
     int notificationRegistrations = 0;
     std::vector<HWND> notificationWindows;
@@ -82,13 +104,17 @@ public:
     int classRegistrations = 0;
     bool lastClassHadArrow = false;
 
-    RecordingPlatform() { displays.windowsDestroyed = &destroyedWindows; }
+    RecordingPlatform() {
+        displays.windowsDestroyed = &destroyedWindows;
+        displays.windowsHidden = &hiddenWindows;
+    }
 
     // What the invented system answers.
     POINT cursor{400, 300};
     int passwordAnswer = 1;
     std::function<void()> duringPasswordCheck;  // the platform dialog's modal loop
     std::function<void(HWND)> duringDestroy;    // the window's own destruction message
+    std::function<void(HWND)> duringCreate;     // the new window's creation message
     bool classRegisters = true;
     HWND runningSaver = nullptr;
     bool runningSaverAlive = true;
@@ -158,7 +184,9 @@ public:
         titles.push_back(request.title);
         windowsMade.push_back(request);
         if (static_cast<int>(windowsMade.size()) == failingRequest) return nullptr;
-        return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x100 + windowsMade.size()));
+        const HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x100 + windowsMade.size()));
+        if (duringCreate) duringCreate(window);
+        return window;
     }
     void bringToForeground(HWND window) override { foreground.push_back(window); }
     void makeTopmost(HWND window) override { topmost.push_back(window); }
@@ -167,6 +195,12 @@ public:
         if (duringDestroy) duringDestroy(window);
     }
     void clearTitle(HWND window) override { clearedTitles.push_back(window); }
+    void hideWindow(HWND window) override { hiddenWindows.push_back(window); }
+    void armGraceExit(int status) override { graceExits.push_back(status); }
+    void endProcess(int status) override {
+        processEnds.push_back(status);
+        displaysDestroyedAtProcessEnd.push_back(displays.destroyed);
+    }
     HMONITOR monitorOfWindow(HWND window) override {
         const auto found = windowMonitors.find(window);
         return found == windowMonitors.end() ? nullptr : monitorHandle(found->second);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -190,5 +191,28 @@ TEST(ResampleImage, GeneralPathMatchesTheDirectFilterByteForByte) {
         const Pixels src = noise(c.w, c.h, ++seed);
         ASSERT_EQ(resample(c.w, c.h, src, c.dw, c.dh), directFilter(c.w, c.h, src, c.dw, c.dh))
             << c.w << "x" << c.h << " to " << c.dw << "x" << c.dh;
+    }
+}
+
+TEST(ResampleImage, EveryPathStopsAtACancelBeforeItsNextRow) {
+    // The halving, the cached general filter and the streaming one (a
+    // source wider than the cached filter takes).
+    const struct { int w, h, dw, dh; } cases[] = {
+        {64, 48, 32, 24}, {64, 48, 50, 20}, {kLargestCachedSide + 2, 2, 8, 1}};
+    for (const auto& c : cases) {
+        const Pixels src = noise(c.w, c.h, 7);
+        for (bool cancelled : {false, true}) {
+            const std::atomic<bool> cancel{cancelled};
+            Pixels dst(static_cast<std::size_t>(c.dw) * c.dh * 3, 0xA5);
+            const bool whole =
+                resampleImage(c.w, c.h, src.data(), c.dw, c.dh, dst.data(), &cancel);
+            EXPECT_EQ(whole, !cancelled) << c.w << "x" << c.h;
+            if (cancelled) {
+                EXPECT_TRUE(std::all_of(dst.begin(), dst.end(), [](unsigned char v) { return v == 0xA5; }))
+                    << "a cancelled filter wrote rows, " << c.w << "x" << c.h;
+            } else {
+                EXPECT_EQ(dst, resample(c.w, c.h, src, c.dw, c.dh)) << c.w << "x" << c.h;
+            }
+        }
     }
 }

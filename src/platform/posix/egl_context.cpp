@@ -48,12 +48,17 @@ EGLDisplay displayFor(const GLTarget& target) {
     return target.nativeDisplay ? connectionDisplay(target.nativeDisplay) : surfacelessDisplay();
 }
 
-// A window's config must render to the window's own visual; with none of
-// that visual, the first window config is tried (the platform may still
-// convert). No alpha or depth is asked for: the slideshow blends with the
-// source's alpha only and draws without depth testing, and a depth-24
-// window's configs have no alpha.
-EGLConfig windowConfig(EGLDisplay display, unsigned long visualId) {
+// A window's config must render to the window's own visual. No depth
+// buffer is asked for: the slideshow draws without depth testing.
+//
+// The platform may offer no config of the window's visual: Mesa's X11
+// platform lists depth-24 visuals only, while XScreenSaver gives a GL hack
+// a depth-32 window when its GL visual helper is missing. A config whose
+// buffer has the window's depth is taken then (alpha for a depth-32
+// window), else the first: the window's pixels are the buffer's, alpha
+// byte and all, so a depth-32 window shows the alpha the frames keep at 1
+// rather than whatever a buffer without alpha leaves in that byte.
+EGLConfig windowConfig(EGLDisplay display, unsigned long visualId, int visualDepth) {
     const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE,
                                  EGL_OPENGL_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
                                  EGL_BLUE_SIZE, 8, EGL_NONE};
@@ -63,13 +68,17 @@ EGLConfig windowConfig(EGLDisplay display, unsigned long visualId) {
     if (!eglChooseConfig(display, attributes, configs.data(), count, &count) || count < 1)
         return nullptr;
     configs.resize(static_cast<std::size_t>(count));
+    auto attribute = [display](EGLConfig config, EGLint name) {
+        EGLint value = 0;
+        return eglGetConfigAttrib(display, config, name, &value) ? value : -1;
+    };
+    EGLConfig sameDepth = nullptr;
     for (EGLConfig config : configs) {
-        EGLint visual = 0;
-        if (eglGetConfigAttrib(display, config, EGL_NATIVE_VISUAL_ID, &visual) &&
-            static_cast<unsigned long>(visual) == visualId)
+        if (static_cast<unsigned long>(attribute(config, EGL_NATIVE_VISUAL_ID)) == visualId)
             return config;
+        if (!sameDepth && attribute(config, EGL_BUFFER_SIZE) == visualDepth) sameDepth = config;
     }
-    return configs.front();
+    return sameDepth ? sameDepth : configs.front();
 }
 
 EGLConfig pbufferConfig(EGLDisplay display) {
@@ -114,7 +123,7 @@ std::unique_ptr<GLContext> GLContext::create(const GLTarget& target, const GLCon
     }
 
     const bool onWindow = target.nativeDisplay && target.nativeWindow;
-    EGLConfig config = onWindow ? windowConfig(display, target.visualId) : pbufferConfig(display);
+    EGLConfig config = onWindow ? windowConfig(display, target.visualId, target.visualDepth) : pbufferConfig(display);
     if (!config) return nullptr;
 
     auto impl = std::make_unique<Impl>();

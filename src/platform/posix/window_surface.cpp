@@ -75,6 +75,7 @@ WindowSurface::WindowSurface(void* window) : window_(window) {
     target_.nativeDisplay = native->xDisplay;
     target_.nativeWindow = native->xWindow;
     target_.visualId = XVisualIDFromVisual(attributes.visual);
+    target_.visualDepth = attributes.depth;
     refreshHz_ = monitorRate(x, native->xWindow, attributes);
     valid_ = true;
 }

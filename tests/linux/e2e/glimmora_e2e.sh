@@ -219,8 +219,8 @@ root_children() {
     xwininfo -root -children | grep -oE '^ +[0-9]+ child' | grep -oE '[0-9]+' || echo 0
 }
 
-# make_window W H [vroot]: the test's own window at 40,40 (named as the
-# virtual root with "vroot"); sets window_id.
+# make_window W H [make32|vroot]: the test's own window at 40,40 (depth 32
+# with "make32", named as the virtual root with "vroot"); sets window_id.
 make_window() {
     coproc window_client { "$test_window" "${3:-make}" "$1" "$2"; }
     window_pid=$window_client_PID
@@ -276,6 +276,28 @@ window_id_resize)
     [ "$(xwininfo -root -children | grep -c '"glimmora-e2e-window"')" -eq 1 ] ||
         fail "windows other than the test's appeared"
     [ "$(root_children)" -eq 1 ] || fail "glimmora made a window of its own in -window-id mode"
+    kill -TERM "$glimmora_pid"
+    finish_glimmora 1000
+    ;;
+
+depth32_window)
+    # A depth-32 window, as XScreenSaver gives a GL hack when its GL visual
+    # helper is missing: every pixel the program draws is opaque, the black
+    # around the picture as much as the picture, so that a compositor never
+    # shows the desktop through it.
+    solid_pictures "$pictures" red
+    make_window 200 150 make32
+    start_glimmora -window-id "$window_id" --dir "$pictures" --fade 0
+    wait_first_picture
+    for spot in "100 75" "2 2" "197 147" "2 147"; do
+        echo "pixel $spot" >&"${window_client[1]}"
+        read -r -t 20 argb <&"${window_client[0]}" || fail "no pixel read"
+        echo "pixel $spot: $argb"
+        [ "${argb:0:2}" = ff ] || fail "pixel $spot is $argb: not opaque"
+    done
+    echo "pixel 100 75" >&"${window_client[1]}"
+    read -r -t 20 argb <&"${window_client[0]}"
+    [ "${argb:2}" = ff0000 ] || fail "the picture's middle is $argb, not opaque red"
     kill -TERM "$glimmora_pid"
     finish_glimmora 1000
     ;;
@@ -343,6 +365,49 @@ own_window_close)
         finish_glimmora 2000
         echo "closed by $how after $ended_ms ms"
     done
+    ;;
+
+stalled_folder)
+    # A folder on a mount whose server no longer answers (a FUSE mount of
+    # the test's own that never replies): the listing waits for good, but
+    # q still takes the window off the screen at once. The process itself
+    # ends once the mount gives up, as any process with a thread in it.
+    if [ "$(id -u)" -ne 0 ] || [ ! -c /dev/fuse ]; then
+        echo "skipped: needs root and /dev/fuse to mount a folder that never answers"
+        echo "[       OK ] LinuxEndToEnd.$case_name"
+        exit 0
+    fi
+    stalled="$work/stalled"
+    mkdir -p "$stalled"
+    coproc mount_server { exec python3 "$source_dir/tests/linux/e2e/stalled_mount.py" "$stalled"; }
+    mount_pid=$mount_server_PID
+    stop_mount() {
+        [ -n "${mount_pid:-}" ] || return 0
+        kill -TERM "$mount_pid" 2>/dev/null
+        wait "$mount_pid" 2>/dev/null
+        mount_pid=""
+    }
+    trap 'stop_mount; cleanup' EXIT
+    read -r -t 20 mounted <&"${mount_server[0]}" || fail "the stalled mount did not start"
+    [ "$mounted" = mounted ] || fail "the stalled mount: $mounted"
+    start_glimmora -window --dir "$stalled"
+    id=""
+    for i in $(seq 100); do
+        id="$(xdotool search --onlyvisible --name '^Glimmora$' 2>/dev/null | head -1)"
+        [ -n "$id" ] && break
+        sleep 0.1
+    done
+    [ -n "$id" ] || fail "no window named Glimmora"
+    sleep 1
+    xdotool key --window "$id" q
+    start=$(date +%s%N)
+    while xdotool search --onlyvisible --name '^Glimmora$' >/dev/null 2>&1; do
+        (($(date +%s%N) - start > 1000000000)) && fail "the window was still up 1 s after q"
+        sleep 0.02
+    done
+    echo "window gone $((($(date +%s%N) - start) / 1000000)) ms after q"
+    stop_mount
+    finish_glimmora 2000
     ;;
 
 bad_windows)
