@@ -31,6 +31,16 @@ RandomImageProvider::RandomImageProvider(const std::vector<std::string>& directo
     listFirstChunk();
 }
 
+RandomImageProvider::RandomImageProvider(const std::vector<std::string>& directories,
+                                         PlainDecoder decode, FirstChunk firstChunk)
+    : RandomImageProvider(directories,
+                          decode ? Decoder([plain = std::move(decode)](const std::string& path,
+                                                                       const PictureNeed&) {
+                              return plain(path);
+                          })
+                                 : Decoder(),
+                          firstChunk) {}
+
 void RandomImageProvider::listFirstChunk() {
     firstChunkListed = true;
     scanChunk(theSettings.scandirChunkSize);
@@ -39,14 +49,16 @@ void RandomImageProvider::listFirstChunk() {
 }
 
 RandomImageProvider::Decoder RandomImageProvider::loadImageFileDecoder() {
-    return [](const std::string& path) { return loadImageFile(path.c_str()); };
+    return [](const std::string& path, const PictureNeed& need) {
+        return loadImageFile(path.c_str(), need);
+    };
 }
 
-std::unique_ptr<RGBImage> RandomImageProvider::nextImage() {
+std::unique_ptr<RGBImage> RandomImageProvider::nextImage(const PictureNeed& need) {
     std::string path;
     for (;;) {
-        if (!takeNextPath(path)) return ImageProvider::nextImage();
-        if (auto image = decoder(path)) return image;
+        if (!takeNextPath(path)) return ImageProvider::nextImage(need);
+        if (auto image = decoder(path, need)) return image;
         dropFile(path);
     }
 }

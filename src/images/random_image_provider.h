@@ -28,8 +28,12 @@
 // marked with a ".nomedia" file.
 class RandomImageProvider : public ImageProvider, public SynchronizedObject {
 public:
-    // Turns a file path into a picture, or null when it is not one.
-    using Decoder = std::function<std::unique_ptr<RGBImage>(const std::string& path)>;
+    // Turns a file path into a picture no smaller than `need` asks (see
+    // ImageProvider::nextImage), or null when it is not one.
+    using Decoder =
+        std::function<std::unique_ptr<RGBImage>(const std::string& path, const PictureNeed& need)>;
+    // One that always decodes the whole picture (stand-ins in tests).
+    using PlainDecoder = std::function<std::unique_ptr<RGBImage>(const std::string& path)>;
 
     // When the first chunk (theSettings.scandirChunkSize files) is listed
     // and shuffled: at construction, or by the first nextImage call, on the
@@ -41,6 +45,8 @@ public:
     explicit RandomImageProvider(const std::vector<std::string>& directories,
                                  Decoder decode = loadImageFileDecoder(),
                                  FirstChunk firstChunk = FirstChunk::AtConstruction);
+    RandomImageProvider(const std::vector<std::string>& directories, PlainDecoder decode,
+                        FirstChunk firstChunk = FirstChunk::AtConstruction);
     // Tests and benchmarks derive probes from it, and owners hold it by
     // this type.
     virtual ~RandomImageProvider() = default;
@@ -49,7 +55,8 @@ public:
 
     // Never null. Decodes without holding the lock, so loaders decode in
     // parallel.
-    std::unique_ptr<RGBImage> nextImage() override;
+    std::unique_ptr<RGBImage> nextImage(const PictureNeed& need) override;
+    using ImageProvider::nextImage;
 
     static Decoder loadImageFileDecoder();
 

@@ -65,10 +65,11 @@ void SlideLoader::run() {
         if (!freeSlots_.try_acquire_for(kStopPoll)) continue;
         if (stopRequested_) break;
         markLeavable(true);
-        auto picture = provider_->nextImage();
+        const PictureNeed need = pictureNeed();
+        auto picture = provider_->nextImage(need);
         // A stop that came during the decode frees the picture unused.
         if (stopRequested_) break;
-        if (prepareSlide(std::move(picture))) {
+        if (prepareSlide(std::move(picture), need)) {
             failuresInARow = 0;
             continue;
         }
@@ -87,10 +88,10 @@ void SlideLoader::run() {
     finish();
 }
 
-bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture) {
+bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture, const PictureNeed& need) {
     auto texture = std::make_unique<SlideTexture>();
     // Sizing the picture touches nothing of the display's either.
-    const bool prepared = texture->prepare(std::move(picture), *pool_);
+    const bool prepared = texture->prepare(std::move(picture), *pool_, need);
     if (!markLeavable(false)) return false;
     if (!prepared) return false;
     texture->uploadPrepared(&stopRequested_);
@@ -185,6 +186,16 @@ void SlideLoader::requestStop() {
         stopRequested_ = true;
     }
     wakeSignal_.notify_all();
+}
+
+void SlideLoader::setPictureNeed(const PictureNeed& need) {
+    std::lock_guard lock(stateMutex_);
+    need_ = need;
+}
+
+PictureNeed SlideLoader::pictureNeed() {
+    std::lock_guard lock(stateMutex_);
+    return need_;
 }
 
 void SlideLoader::setPaused(bool paused) {

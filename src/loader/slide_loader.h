@@ -8,6 +8,7 @@
 #include <semaphore>
 #include <thread>
 
+#include "images/picture_need.h"
 #include "platform/gl_context.h"
 
 class ImageProvider;
@@ -67,6 +68,9 @@ public:
     // Asks the thread to end, without waiting. A decode under way runs to
     // its end; an upload under way stops at its next block.
     void requestStop();
+    // What the display can show of a picture, asked of the provider and
+    // given to the texture from the next picture on. Unbounded at first.
+    void setPictureNeed(const PictureNeed& need);
     // While paused the thread asks for no picture and uploads nothing.
     void setPaused(bool paused);
     // requestStop, then waits at most `bound` for the thread; true when it
@@ -89,7 +93,8 @@ private:
 
     void run();
     // False when the picture gave no slide.
-    bool prepareSlide(std::unique_ptr<RGBImage> picture);
+    bool prepareSlide(std::unique_ptr<RGBImage> picture, const PictureNeed& need);
+    PictureNeed pictureNeed();
     // Marks the thread busy with a picture only, or, when `leavable` is
     // false, takes the mark away unless a stop was requested (false then:
     // the thread must end without touching the pool or its context).
@@ -120,6 +125,7 @@ private:
     bool ended_ = false;                  // guarded by stateMutex_
     bool leavable_ = false;               // guarded by stateMutex_
     bool paused_ = false;                 // guarded by stateMutex_
+    PictureNeed need_;                    // guarded by stateMutex_
     std::atomic<bool> endedFlag_{false};  // ended_, for takeSlide and ended() without the lock
     std::thread thread_;
 };

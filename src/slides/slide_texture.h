@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 
+#include "images/picture_need.h"
 #include "images/rgb_image.h"
 
 class TexturePool;
@@ -35,6 +36,11 @@ public:
     // two that fit the pool and keeps it for uploadPrepared(). False when
     // there is nothing to upload (no picture, or too little memory).
     bool prepare(std::unique_ptr<RGBImage> image, TexturePool& pool);
+    // The same for a picture that is never shown larger than `need` (see
+    // PictureNeed): a picture larger than that gets, on each side, the
+    // power of two that covers what it shows instead of the one nearest its
+    // own size, and is resampled to it once.
+    bool prepare(std::unique_ptr<RGBImage> image, TexturePool& pool, const PictureNeed& need);
     // The OpenGL part: takes a name and writes the prepared picture's chain.
     // Once `cancel` (when given) reads true it stops before the next block,
     // and the texture stays invalid. A name whose upload failed or stopped

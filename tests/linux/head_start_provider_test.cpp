@@ -15,7 +15,7 @@
 namespace {
 
 // Pictures one pixel high whose width is their file's name.
-RandomImageProvider::Decoder widthFromName(std::atomic<int>& decodes) {
+RandomImageProvider::PlainDecoder widthFromName(std::atomic<int>& decodes) {
     return [&decodes](const std::string& path) {
         ++decodes;
         const int width = std::stoi(std::filesystem::path(path).filename().string());
@@ -62,7 +62,7 @@ TEST(HeadStartProvider, SaysWhileItsUntakenEarlyDecodeRuns) {
     TempDir dir;
     writeFile((dir.path() / "3").string(), "x");
     std::atomic<bool> release{false};
-    RandomImageProvider::Decoder held = [&release](const std::string&) {
+    RandomImageProvider::PlainDecoder held = [&release](const std::string&) {
         while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return makeRGBImage(3, 1);
     };
