@@ -31,8 +31,8 @@ struct Decoder {
 
 // In this order; TGA, which has no signature, only after the formats that do.
 constexpr Decoder kDecoders[] = {
-    {isPng, wholePicture<decodePng>},   {isJpeg, decodeJpegFor},
-    {isHeif, wholePicture<decodeHeif>}, {isWebp, wholePicture<decodeWebp>},
+    {isPng, decodePngFor},              {isJpeg, decodeJpegFor},
+    {isHeif, wholePicture<decodeHeif>}, {isWebp, decodeWebpFor},
     {isPcx, wholePicture<decodePcx>},   {isBmp, wholePicture<decodeBmp>},
     {isTga, wholePicture<decodeTga>},   {isGif, wholePicture<decodeGif>},
 };

@@ -5,11 +5,6 @@
 
 namespace {
 
-bool turnsQuarter(Orientation orientation) {
-    return orientation == Orientation::transposed || orientation == Orientation::clockwise ||
-           orientation == Orientation::transverse || orientation == Orientation::anticlockwise;
-}
-
 std::uint64_t divideUp(std::uint64_t value, std::uint64_t by) { return (value + by - 1) / by; }
 
 }  // namespace
