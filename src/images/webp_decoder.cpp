@@ -78,7 +78,8 @@ Orientation webpOrientation(const unsigned char* data, std::size_t size) {
 // animation decoder would keep two RGBA canvases for it, eight bytes for
 // every pixel of a canvas that the header alone declares.) Over a
 // transparent canvas the first frame blends to itself, so this is what
-// that decoder shows too.
+// that decoder shows too. A canvas hugely larger than its first frame
+// (canvasFramesPicture) is refused.
 std::unique_ptr<RGBImage> decodeFirstFrame(const unsigned char* data, std::size_t size,
                                            std::int64_t canvasWidth, std::int64_t canvasHeight) {
     const WebPData webp{data, size};
@@ -87,16 +88,14 @@ std::unique_ptr<RGBImage> decodeFirstFrame(const unsigned char* data, std::size_
     FrameIterator iterator;
     if (!WebPDemuxGetFrame(demux.get(), 1, iterator.get())) return nullptr;
     const WebPIterator& frame = *iterator.get();
-    if (!imageSizeAcceptable(frame.width, frame.height)) return nullptr;
-    std::int64_t width = canvasWidth, height = canvasHeight;
-    std::int64_t left = frame.x_offset, top = frame.y_offset;
-    if (left < 0 || top < 0 || left + frame.width > width || top + frame.height > height ||
-        !imageSizeAcceptable(width, height) ||
-        !canvasFramesPicture(width, height, frame.width, frame.height)) {
-        width = frame.width;
-        height = frame.height;
-        left = top = 0;
-    }
+    // The demuxer has checked that the frame lies on the canvas. A canvas
+    // that the header alone makes huge is refused, as for a still picture.
+    const std::int64_t width = canvasWidth, height = canvasHeight;
+    const std::int64_t left = frame.x_offset, top = frame.y_offset;
+    if (!imageSizeAcceptable(width, height) ||
+        !canvasFramesPicture(width, height, frame.width, frame.height) || left < 0 || top < 0 ||
+        left + frame.width > width || top + frame.height > height)
+        return nullptr;
     auto result = makeRGBImage(width, height);
     if (!result) return nullptr;
     std::memset(result->pixels, 0, static_cast<std::size_t>(width * height * 3));
