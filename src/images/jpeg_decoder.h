@@ -12,7 +12,7 @@ bool isJpeg(const unsigned char* data, std::size_t size);
 // as its EXIF Orientation says. Grey, CMYK and YCCK files become RGB too.
 // Null when it cannot be decoded or is cut short.
 std::unique_ptr<RGBImage> decodeJpeg(const unsigned char* data, std::size_t size);
-// The same, decoded at the smallest of the decoder's scaling factors whose
+// The same, decoded at the smallest of the scales 1/2, 1/4 and 1/8 whose
 // result still covers `need` (the whole picture when the need is unbounded).
 // A progressive file whose coefficients would take more than
 // kMaxCoefficientBytes is refused.

@@ -71,7 +71,7 @@ TEST(PictureNeed, JpegsAreDecodedAtTheScaleChosen) {
     } cases[] = {
         {&baseline, {}, 160, 120},
         {&baseline, {40, 30}, 40, 30},     // 1/4
-        {&baseline, {41, 31}, 60, 45},     // 3/8
+        {&baseline, {41, 31}, 80, 60},     // 1/2: the slower 3/8 is not used
         {&baseline, {20, 20}, 20, 15},     // 1/8
         {&turned, {15, 20}, 15, 20},       // turned after a 1/8 decode
         {&turned, {60, 20}, 15, 20},       // the need turned too: not 1/4
