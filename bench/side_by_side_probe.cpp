@@ -3,8 +3,10 @@
 //   first_lit_ms=  the time from its start until a fifth of the root is lit
 //   peak_rss_kb=   its peak resident size (VmHWM) over the whole run
 //   cpu_ms=        its processor time, with that of the helpers it waited for
-// Usage: side_by_side_probe SECONDS PROGRAM [ARGUMENTS...]
+// Usage: side_by_side_probe [--track NAME] SECONDS PROGRAM [ARGUMENTS...]
 //        side_by_side_probe --write-photos FOLDER
+// With --track the figures are those of the program's descendant whose
+// command line holds NAME (Glimmora.scr under Wine's loader, say).
 // The root is cleared to black first, so what an earlier run left there does
 // not count. The program gets SIGTERM after SECONDS (and SIGKILL a second
 // later), as XScreenSaver ends a hack. --write-photos writes the benchmark's
@@ -75,6 +77,40 @@ long cpuMs(pid_t pid) {
     return (utime + stime + cutime + cstime) * 1000 / sysconf(_SC_CLK_TCK);
 }
 
+pid_t parentOf(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(text.substr(close + 2));
+    std::string state;
+    long parent = 0;
+    fields >> state >> parent;
+    return static_cast<pid_t>(parent);
+}
+
+bool descendsFrom(pid_t pid, pid_t ancestor) {
+    for (int depth = 0; depth < 32 && pid > 1; ++depth) {
+        if (pid == ancestor) return true;
+        pid = parentOf(pid);
+    }
+    return false;
+}
+
+// The descendant of `ancestor` whose command line holds `name`; 0 if none.
+pid_t findTracked(pid_t ancestor, const std::string& name) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string file = entry.path().filename().string();
+        if (file.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = static_cast<pid_t>(std::atol(file.c_str()));
+        std::ifstream cmdline(entry.path() / "cmdline");
+        std::string text((std::istreambuf_iterator<char>(cmdline)), {});
+        if (pid != ancestor && text.find(name) != std::string::npos && descendsFrom(pid, ancestor))
+            return pid;
+    }
+    return 0;
+}
+
 void writePhotos(const std::filesystem::path& folder) {
     std::filesystem::create_directories(folder);
     struct Size {
@@ -93,8 +129,14 @@ int main(int argc, char** argv) {
         writePhotos(argv[2]);
         return 0;
     }
+    std::string tracked;
+    if (argc > 2 && std::strcmp(argv[1], "--track") == 0) {
+        tracked = argv[2];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s SECONDS PROGRAM [ARGUMENTS...]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--track NAME] SECONDS PROGRAM [ARGUMENTS...]\n", argv[0]);
         return 2;
     }
     const double seconds = std::atof(argv[1]);
@@ -128,8 +170,16 @@ int main(int argc, char** argv) {
             break;
         }
         // Read while the process lives: once reaped it has no /proc entry.
-        peakKb = std::max(peakKb, statusKb(pid, "VmHWM:"));
-        cpu = std::max(cpu, cpuMs(pid));
+        pid_t measured = pid;
+        if (!tracked.empty()) {
+            static pid_t found = 0;
+            if (found == 0 || kill(found, 0) != 0) found = findTracked(pid, tracked);
+            measured = found;
+        }
+        if (measured > 0) {
+            peakKb = std::max(peakKb, statusKb(measured, "VmHWM:"));
+            cpu = std::max(cpu, cpuMs(measured));
+        }
         if (firstLitMs < 0) {
             if (litShare(display, root, attributes.width, attributes.height) >= 0.2)
                 firstLitMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();

@@ -12,6 +12,7 @@
 #include "platform/process_exit.h"
 #include "platform/thread_priority.h"
 #include "settings/settings.h"
+#include "slides/slide_reach.h"
 
 #include <cstdio>
 #include <ctime>
@@ -60,8 +61,14 @@ void reportFirstPicture() {
 int runSlideshow(SaverWindow& window, StopSignals& stop) {
     setCurrentThreadPriority(ThreadPriority::AboveNormal);
     seedRandom(millisecondClock());
+    // The first picture is decoded before any context can tell the driver's
+    // texture limit: it is sized for the window within the largest edge
+    // the saver uses, and the display's own pool bounds it further.
+    const int limit = theSettings.textureLimit() > 0 ? theSettings.textureLimit()
+                                                     : Settings::largestTextureEdge;
     auto provider = std::make_unique<HeadStartProvider>(
-        std::make_unique<RandomImageProvider>(theSettings.directories));
+        std::make_unique<RandomImageProvider>(theSettings.directories),
+        displayReach(window.width(), window.height(), limit, theSettings).need);
     auto display = std::make_unique<Display>(window.handle(), provider.get());
 
     bool first = true;
