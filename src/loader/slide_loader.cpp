@@ -1,7 +1,9 @@
 #include "loader/slide_loader.h"
 
 #include "images/image_provider.h"
+#include "images/pixel_buffer_pool.h"
 #include "platform/gl.h"
+#include "platform/process_memory.h"
 #include "platform/system_error.h"
 #include "platform/thread_priority.h"
 #include "slides/slide.h"
@@ -60,9 +62,22 @@ void SlideLoader::run() {
         return;
     }
     int failuresInARow = 0;
+    bool idle = false;
     while (!stopRequested_) {
         if (!waitWhilePaused()) break;
-        if (!freeSlots_.try_acquire_for(kStopPoll)) continue;
+        if (!freeSlots_.try_acquire()) {
+            // Nothing to prepare until the display takes a slide, seconds
+            // from now: the picture buffers kept for the next picture go
+            // back to the system meanwhile, so an idle saver holds little
+            // more than its textures.
+            if (!idle) {
+                PixelBufferPool::instance().trim();
+                returnFreeMemory();
+                idle = true;
+            }
+            if (!freeSlots_.try_acquire_for(kStopPoll)) continue;
+        }
+        idle = false;
         if (stopRequested_) break;
         markLeavable(true);
         const PictureNeed need = pictureNeed();
