@@ -13,7 +13,8 @@ TEST_F(DisplayTest, TexturesAndPicturesAreSizedForTheWindow) {
     // it has.
     ASSERT_TRUE(provider_.waitForCalls(3));
     display->resize(200, 40);
-    frameAfter(*display, 200);
+    frameAfter(*display, 200);  // the first slide runs out
+    frameAfter(*display, 1);    // and the next one is taken
     ASSERT_TRUE(provider_.waitForCalls(4));
     EXPECT_EQ(provider_.lastNeed(), (PictureNeed{64, 40}));
 }
