@@ -26,7 +26,8 @@
 # Environment: SIDE_BY_SIDE_SIZE (1280x1024x24), SIDE_BY_SIDE_RUNS (5),
 #   SIDE_BY_SIDE_SHOW (40), SIDE_BY_SIDE_WINDOWS (Glimmora.scr builds,
 #   colon-separated, measured under Wine on the same Xvfb and photographs:
-#   their peak working set over the show).
+#   their peak working set over the show), SIDE_BY_SIDE_LINUX (1; 0 measures
+#   the Windows builds alone).
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -36,6 +37,7 @@ size="${SIDE_BY_SIDE_SIZE:-1280x1024x24}"
 runs="${SIDE_BY_SIDE_RUNS:-5}"
 show="${SIDE_BY_SIDE_SHOW:-40}"
 windows_builds="${SIDE_BY_SIDE_WINDOWS:-}"
+measure_linux="${SIDE_BY_SIDE_LINUX:-1}"
 peer_root="${GLIMMORA_PEER_ROOT:-/var/cache/glimmora/glslideshow}"
 first_seconds=4
 
@@ -109,6 +111,7 @@ measure() {  # NAME SECONDS
     if [ "$1" = GLSlideshow ]; then run_peer "$2"; else run_glimmora "$2" "${1#glimmora:}"; fi
 }
 
+[ "$measure_linux" = 1 ] || { runs=0; names=(); }
 echo "==> time to the first picture: $runs starts each, in turns, on $size"
 for ((run = 1; run <= runs; ++run)); do
     for name in "${names[@]}"; do
@@ -145,11 +148,13 @@ if [ -n "$windows_builds" ]; then
 fi
 
 # ---- the table ------------------------------------------------------------
-peer_first="$(tr ' ' '\n' <<<"${first_lit[GLSlideshow]}" | grep . | median)"
-peer_peak="${peak[GLSlideshow]}"
 echo
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-60s %14s %14s %10s\n' "program" "first picture" "peak resident" "CPU"
+[ "${#names[@]}" -gt 0 ] && printf '%-60s %14s %14s %10s\n' "program" "first picture" "peak resident" "CPU"
+if [ "${#names[@]}" -gt 0 ]; then
+    peer_first="$(tr ' ' '\n' <<<"${first_lit[GLSlideshow]}" | grep . | median)"
+    peer_peak="${peak[GLSlideshow]}"
+fi
 for name in "${names[@]}"; do
     f="$(tr ' ' '\n' <<<"${first_lit[$name]}" | grep . | median)"
     printf '%-60s %10s ms %11s MB %8s s' "${name#glimmora:}" "$f" "$((peak[$name] / 1024))" \

@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -154,7 +155,15 @@ int main(int argc, char** argv) {
 
     const Clock::time_point start = Clock::now();
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[2], nullptr, nullptr, argv + 2, environ) != 0) {
+    // The program's output is not read; it must not hold the caller's pipe
+    // open either (a Wine program outlives its starter until its prefix ends).
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const int spawned = posix_spawnp(&pid, argv[2], &actions, nullptr, argv + 2, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
         std::fprintf(stderr, "cannot start %s\n", argv[2]);
         return 1;
     }
