@@ -73,3 +73,20 @@ TEST(HeadStartProvider, SaysWhileItsUntakenEarlyDecodeRuns) {
     EXPECT_NE(provider.nextImage(), nullptr);
     EXPECT_FALSE(provider.headStartRunning());
 }
+
+TEST(HeadStartProvider, TheEarlyPictureIsDecodedForTheFirstNeedAndLaterOnesForTheirOwn) {
+    SettingsGuard guard;
+    TempDir dir;
+    for (int n = 1; n <= 3; ++n) writeFile((dir.path() / std::to_string(n)).string(), "x");
+    // Each picture is as wide as its need.
+    RandomImageProvider::Decoder needWide = [](const std::string&, const PictureNeed& need) {
+        auto picture = makeRGBImage(need.width, 1);
+        if (picture) std::fill(picture->pixels, picture->pixels + 3 * need.width, 0);
+        return picture;
+    };
+    HeadStartProvider provider(
+        std::make_unique<RandomImageProvider>(std::vector<std::string>{dir.path().string()}, needWide),
+        PictureNeed{7, 5});
+    EXPECT_EQ(provider.nextImage(PictureNeed{9, 9})->width, 7);
+    EXPECT_EQ(provider.nextImage(PictureNeed{9, 9})->width, 9);
+}
