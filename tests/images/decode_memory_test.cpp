@@ -53,6 +53,12 @@ std::int64_t peakOf(const std::function<void()>& work) {
     PixelBufferPool::instance().trim();
     return peakBytes.load() - start;
 }
+#else
+// Without the hooks only the results are checked.
+std::int64_t peakOf(const std::function<void()>& work) {
+    work();
+    return 0;
+}
 #endif
 
 void setBE16(std::string& bytes, std::size_t at, unsigned value) {
@@ -124,10 +130,9 @@ struct MemoryCase {
 
 constexpr std::int64_t kMiB = 1 << 20;
 
+// Without the sanitizer's hooks (the Windows build) the sizes are checked
+// but nothing is weighed.
 TEST(DecodeMemory, HostilePicturesAreRefusedOrBounded) {
-#ifndef GLIMMORA_HEAP_HOOKS
-    GTEST_SKIP() << "needs the sanitizer's allocation hooks";
-#else
     const MemoryCase cases[] = {
         {"animated WebP, huge canvas", [] { return animatedWebp(16384, 16384); }, {}, 0, 0, 0, kMiB},
         {"GIF, huge screen",
@@ -162,7 +167,6 @@ TEST(DecodeMemory, HostilePicturesAreRefusedOrBounded) {
         const double most = c.mostOfDecode > 0 ? c.mostOfDecode * c.decodeBytes : c.decodeBytes;
         EXPECT_LE(static_cast<double>(peak), most) << c.name << ": " << peak << " bytes at the peak";
     }
-#endif
 }
 
 // The measure itself: a quarter turn at full size holds two buffers.
