@@ -122,38 +122,30 @@ std::unique_ptr<RGBImage> decodeFirstFrame(const unsigned char* data, std::size_
     return result;
 }
 
-// A still picture, decoded bottom row first; with alpha through an RGBA
-// buffer of its own, without straight into the picture.
+// A still picture, decoded bottom row first straight into the picture's
+// buffer; with alpha as RGBA into a buffer made with room for four bytes a
+// pixel, then composited over black where it lies (each pixel is read
+// before anything is written over it), so no second picture-sized buffer.
 std::unique_ptr<RGBImage> decodeStill(const unsigned char* data, std::size_t size, bool alpha,
-                                      std::unique_ptr<RGBImage> result) {
+                                      int width, int height) {
+    auto result = alpha ? makeRGBImageWithRoom(width, height, 4) : makeRGBImage(width, height);
+    if (!result) return nullptr;
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config)) return nullptr;
     config.options.flip = 1;
-    const std::size_t width = static_cast<std::size_t>(result->width);
-    const std::size_t height = static_cast<std::size_t>(result->height);
-    std::unique_ptr<unsigned char, FreeDeleter> rgba;
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const int bytesPerPixel = alpha ? 4 : 3;
     WebPRGBABuffer& out = config.output.u.RGBA;
     config.output.is_external_memory = 1;
-    if (alpha) {
-        rgba.reset(static_cast<unsigned char*>(std::malloc(width * height * 4)));
-        if (!rgba) return nullptr;
-        config.output.colorspace = MODE_RGBA;
-        out.rgba = rgba.get();
-        out.stride = static_cast<int>(width * 4);
-        out.size = width * height * 4;
-    } else {
-        config.output.colorspace = MODE_RGB;
-        out.rgba = result->pixels;
-        out.stride = static_cast<int>(width * 3);
-        out.size = width * height * 3;
-    }
+    config.output.colorspace = alpha ? MODE_RGBA : MODE_RGB;
+    out.rgba = result->pixels;
+    out.stride = width * bytesPerPixel;
+    out.size = pixels * static_cast<std::size_t>(bytesPerPixel);
     const VP8StatusCode status = WebPDecode(data, size, &config);
     // External memory stays the caller's; this frees nothing else.
     WebPFreeDecBuffer(&config.output);
     if (status != VP8_STATUS_OK) return nullptr;
-    if (alpha)
-        for (std::size_t y = 0; y < height; ++y)
-            rgbaRowOverBlack(rgba.get() + y * width * 4, width, result->row(static_cast<int>(y)));
+    if (alpha) rgbaRowOverBlack(result->pixels, pixels, result->pixels);
     return result;
 }
 
@@ -178,9 +170,7 @@ std::unique_ptr<RGBImage> decodeWebpFor(const unsigned char* data, std::size_t s
         result = decodeFirstFrame(data, size, features.width, features.height);
     } else {
         // The header alone decides whether the picture may be held.
-        result = makeRGBImage(features.width, features.height);
-        if (!result) return nullptr;
-        result = decodeStill(data, size, features.has_alpha != 0, std::move(result));
+        result = decodeStill(data, size, features.has_alpha != 0, features.width, features.height);
     }
     if (!result) return nullptr;
     return orientImageFor(std::move(result), webpOrientation(data, size), need);

@@ -114,6 +114,17 @@ std::string hugeProgressiveCmyk() {
     return jpeg;
 }
 
+// A still WebP with alpha, 1024 x 1024, lossy as cameras and sites write
+// them (the lossless decoder keeps a whole ARGB picture of its own).
+std::string translucentWebp() {
+    const TestPicture picture = testPicture(1024, 1024, true);
+    std::uint8_t* encoded = nullptr;
+    const std::size_t size = WebPEncodeRGBA(picture.rgba.data(), 1024, 1024, 1024 * 4, 80, &encoded);
+    std::string file(reinterpret_cast<const char*>(encoded), size);
+    WebPFree(encoded);
+    return file;
+}
+
 std::string turnedPng(int width, int height) {
     return withPngChunk(pngFile(testPicture(width, height), PngLayout::rgb), "eXIf",
                         exifOrientationBlock(6).substr(6));
@@ -151,6 +162,8 @@ TEST(DecodeMemory, HostilePicturesAreRefusedOrBounded) {
         {"interlaced PNG with alpha",
          [] { return pngFile(testPicture(1024, 1024, true), PngLayout::rgba, true); }, {}, 1024, 1024,
          1.1, 3 * kMiB},
+        // libwebp's own alpha plane and rows come on top: about twice.
+        {"still WebP with alpha", translucentWebp, {}, 1024, 1024, 2.3, 3 * kMiB},
         {"quarter turn, needed small", [] { return turnedPng(1024, 768); }, {200, 200}, 192, 256,
          1.2, 3 * kMiB * 3 / 4},
     };
