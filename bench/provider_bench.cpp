@@ -77,7 +77,7 @@ struct CheckingDecoder {
     std::int64_t decodes = 0;
     std::int64_t decodesUnderLock = 0;
 
-    RandomImageProvider::Decoder function() {
+    RandomImageProvider::PlainDecoder function() {
         return [this](const std::string&) {
             ++decodes;
             if (provider->tryLock()) {

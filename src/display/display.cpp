@@ -11,6 +11,7 @@
 #include "platform/window_surface.h"
 #include "settings/settings.h"
 #include "slides/slide.h"
+#include "slides/slide_reach.h"
 #include "slides/texture_pool.h"
 
 #include <thread>
@@ -43,12 +44,16 @@ Display::Display(void* window, ImageProvider* provider, DisplayHooks hooks)
         glViewport(0, 0, surface_->width(), surface_->height());
         swapControl = setupProjection();
         theSettings.queryMaxTextureSize();
-        int width = theSettings.textureLimit();
-        int height = theSettings.textureLimit();
-        if (width < 1 || height < 1) width = height = kFallbackTextureEdge;
-        pool_ = std::make_unique<TexturePool>(width, height);
+        int limit = theSettings.textureLimit();
+        if (limit < 1) limit = kFallbackTextureEdge;
+        // Textures no larger than the slides can ever be seen on this
+        // window, and pictures decoded no larger than that either.
+        const DisplayReach reach =
+            displayReach(surface_->width(), surface_->height(), limit, theSettings);
+        pool_ = std::make_unique<TexturePool>(reach.extent.width, reach.extent.height);
         loader_ = std::make_unique<SlideLoader>(provider, kLoaderCapacity, pool_.get(),
                                                 surface_->target(), *context_);
+        loader_->setPictureNeed(reach.need);
         loader_->reverseNext = loaderDirectionToggle;
         loader_->setScreenSize(surface_->width(), surface_->height());
         loader_->start();
@@ -102,7 +107,13 @@ void Display::resize(int width, int height) {
     if (!context_ || width < 1 || height < 1) return;
     context_->makeCurrent();
     glViewport(0, 0, width, height);
-    if (loader_) loader_->setScreenSize(width, height);
+    if (loader_) {
+        loader_->setScreenSize(width, height);
+        // The textures keep their storage; pictures are asked for the new
+        // size within it.
+        const PictureNeed box = boxAtDepth(width, height, nearestApproach(theSettings));
+        loader_->setPictureNeed(needWithin(box, {pool_->width(), pool_->height()}));
+    }
 }
 
 void Display::requestLoaderStop() {

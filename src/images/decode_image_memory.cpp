@@ -13,25 +13,39 @@
 
 namespace {
 
+using Decode = std::unique_ptr<RGBImage> (*)(const unsigned char*, std::size_t,
+                                             const PictureNeed&);
+
+// The decoders that cannot stop early decode the whole picture; the texture
+// code sizes it down once, straight to the texture.
+template <std::unique_ptr<RGBImage> (*decode)(const unsigned char*, std::size_t)>
+std::unique_ptr<RGBImage> wholePicture(const unsigned char* data, std::size_t size,
+                                       const PictureNeed&) {
+    return decode(data, size);
+}
+
 struct Decoder {
     bool (*recognises)(const unsigned char*, std::size_t);
-    std::unique_ptr<RGBImage> (*decode)(const unsigned char*, std::size_t);
+    Decode decode;
 };
 
 // In this order; TGA, which has no signature, only after the formats that do.
 constexpr Decoder kDecoders[] = {
-    {isPng, decodePng},   {isJpeg, decodeJpeg}, {isHeif, decodeHeif}, {isWebp, decodeWebp},
-    {isPcx, decodePcx},   {isBmp, decodeBmp},   {isTga, decodeTga},   {isGif, decodeGif},
+    {isPng, decodePngFor},              {isJpeg, decodeJpegFor},
+    {isHeif, wholePicture<decodeHeif>}, {isWebp, decodeWebpFor},
+    {isPcx, wholePicture<decodePcx>},   {isBmp, wholePicture<decodeBmp>},
+    {isTga, wholePicture<decodeTga>},   {isGif, wholePicture<decodeGif>},
 };
 
 }  // namespace
 
-std::unique_ptr<RGBImage> decodeImageMemory(const unsigned char* data, std::size_t size) {
+std::unique_ptr<RGBImage> decodeImageMemory(const unsigned char* data, std::size_t size,
+                                            const PictureNeed& need) {
     if (!data) return nullptr;
     for (const Decoder& decoder : kDecoders) {
         if (!decoder.recognises(data, size)) continue;
         try {
-            if (auto image = decoder.decode(data, size)) return image;
+            if (auto image = decoder.decode(data, size, need)) return image;
         } catch (const std::bad_alloc&) {
             // Too little memory for this picture; another decoder will not do better.
             return nullptr;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "images/canvas_bound.h"
+
 namespace {
 
 struct MemorySource {
@@ -98,11 +100,13 @@ std::unique_ptr<RGBImage> readFrame(GifFileType* gif, int transparent) {
     if (!imageSizeAcceptable(frame.Width, frame.Height)) return nullptr;
 
     // The logical screen frames the picture when the frame fits on it;
-    // files whose screen is missing or too small show the frame alone.
+    // files whose screen is missing, too small or hugely larger than the
+    // frame show the frame alone.
     long long width = gif->SWidth, height = gif->SHeight;
     long long left = frame.Left, top = frame.Top;
     if (left < 0 || top < 0 || left + frame.Width > width || top + frame.Height > height ||
-        !imageSizeAcceptable(width, height)) {
+        !imageSizeAcceptable(width, height) ||
+        !canvasFramesPicture(width, height, frame.Width, frame.Height)) {
         width = frame.Width;
         height = frame.Height;
         left = top = 0;

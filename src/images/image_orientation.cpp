@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -83,4 +84,51 @@ std::unique_ptr<RGBImage> orientImage(std::unique_ptr<RGBImage> image, Orientati
         case Orientation::mirroredUpsideDown: swapTopAndBottom(*image); return image;
         default: return turned(*image, orientation);
     }
+}
+
+bool turnsQuarter(Orientation orientation) {
+    return orientation == Orientation::transposed || orientation == Orientation::clockwise ||
+           orientation == Orientation::transverse || orientation == Orientation::anticlockwise;
+}
+
+namespace {
+
+// Each `bin` x `bin` block of `source` averaged into one pixel, rounded to
+// the nearest level; the last columns and rows that make no whole block are
+// left out.
+std::unique_ptr<RGBImage> binned(const RGBImage& source, int bin) {
+    auto result = makeRGBImage(source.width / bin, source.height / bin);
+    if (!result) return nullptr;
+    const unsigned area = static_cast<unsigned>(bin) * static_cast<unsigned>(bin);
+    std::vector<unsigned> sums(static_cast<std::size_t>(result->width) * 3);
+    for (int y = 0; y < result->height; ++y) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int r = 0; r < bin; ++r) {
+            const unsigned char* in = source.row(y * bin + r);
+            for (int x = 0; x < result->width; ++x)
+                for (int c = 0; c < bin; ++c, in += 3)
+                    for (int k = 0; k < 3; ++k) sums[static_cast<std::size_t>(x) * 3 + k] += in[k];
+        }
+        unsigned char* out = result->row(y);
+        for (std::size_t i = 0; i < sums.size(); ++i)
+            out[i] = static_cast<unsigned char>((sums[i] + area / 2) / area);
+    }
+    return result;
+}
+
+}  // namespace
+
+std::unique_ptr<RGBImage> orientImageFor(std::unique_ptr<RGBImage> image, Orientation orientation,
+                                         const PictureNeed& need) {
+    if (!image || !turnsQuarter(orientation)) return orientImage(std::move(image), orientation);
+    // Shown turned: the stored width is the shown height.
+    int bin = 1;
+    while (image->width / (bin * 2) >= 1 && image->height / (bin * 2) >= 1 &&
+           coversNeed(image->height / (bin * 2), image->width / (bin * 2), image->height,
+                      image->width, need))
+        bin *= 2;
+    if (bin == 1) return orientImage(std::move(image), orientation);
+    auto smaller = binned(*image, bin);
+    image.reset();
+    return orientImage(std::move(smaller), orientation);
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 
+#include "images/picture_need.h"
 #include "images/rgb_image.h"
 
 // How a camera says its stored picture must be turned to be seen upright:
@@ -23,3 +24,14 @@ Orientation orientationFromTag(long value);
 // need a second buffer: null when that cannot be had (the picture is then
 // lost, as a half-made one would be). Upright pictures come back untouched.
 std::unique_ptr<RGBImage> orientImage(std::unique_ptr<RGBImage> image, Orientation orientation);
+
+// True for the four orientations that swap width and height.
+bool turnsQuarter(Orientation orientation);
+
+// orientImage for a picture that is never shown larger than `need`: a
+// quarter turn of a picture at least twice as large as it must be, on both
+// sides, is made from a copy binned down by the largest power of two that
+// still covers the need (exact box averages), so the second buffer is a
+// fraction of the picture's. With an unbounded need it is orientImage.
+std::unique_ptr<RGBImage> orientImageFor(std::unique_ptr<RGBImage> image, Orientation orientation,
+                                         const PictureNeed& need);

@@ -55,7 +55,7 @@ std::unique_ptr<RGBImage> tryMake(int size) {
 // to a flat picture). Should even that fail, the loader thread has nothing
 // better to do than wait for the other threads to give memory back, since a
 // null picture is not an option for the caller.
-std::unique_ptr<RGBImage> ImageProvider::nextImage() {
+std::unique_ptr<RGBImage> ImageProvider::nextImage(const PictureNeed&) {
     const Colour a = drawColour();
     const Colour b = complement(a);
     for (;;) {

@@ -1,14 +1,20 @@
 #pragma once
 #include <memory>
 
+#include "images/picture_need.h"
 #include "images/rgb_image.h"
 
 // A source of pictures for the loader threads. The base version makes a
 // random 256x256 checkerboard, the picture of last resort.
 class ImageProvider {
 public:
-    // Never null; safe to call from any thread.
-    virtual std::unique_ptr<RGBImage> nextImage();
+    // Never null; safe to call from any thread. `need` is what the asking
+    // loader's monitor can show: the picture may come smaller than its file,
+    // but never smaller than fittedSize() says (a picture smaller than the
+    // need comes at its own size).
+    virtual std::unique_ptr<RGBImage> nextImage(const PictureNeed& need);
+    // The picture at its full size.
+    std::unique_ptr<RGBImage> nextImage() { return nextImage(PictureNeed{}); }
 
 protected:
     // Providers are always destroyed through their own concrete type.

@@ -7,6 +7,7 @@
 
 #include "images/exif_orientation.h"
 #include "images/jpeg_segments.h"
+#include "images/jpeg_sizing.h"
 
 namespace {
 
@@ -23,10 +24,6 @@ public:
 
 private:
     tjhandle handle_;
-};
-
-struct FreeDeleter {
-    void operator()(unsigned char* p) const { std::free(p); }
 };
 
 // The texts of libjpeg's warnings, the only messages it goes on after.
@@ -74,7 +71,8 @@ void cmykToRgb(const unsigned char* cmyk, std::size_t pixels, bool inverted, uns
             y = 255 - y;
             k = 255 - k;
         }
-        // Now 255 means no ink.
+        // Now 255 means no ink. The pixel is read before it is written:
+        // the output may lie on the input, a pixel behind.
         rgb[0] = static_cast<unsigned char>((c * k + 127) / 255);
         rgb[1] = static_cast<unsigned char>((m * k + 127) / 255);
         rgb[2] = static_cast<unsigned char>((y * k + 127) / 255);
@@ -83,17 +81,31 @@ void cmykToRgb(const unsigned char* cmyk, std::size_t pixels, bool inverted, uns
 
 constexpr int kFlags = TJFLAG_BOTTOMUP | TJFLAG_LIMITSCANS;
 
+// Decoded into the picture's own buffer, made with room for four bytes a
+// pixel, and turned into RGB where it lies: no second picture-sized buffer.
 std::unique_ptr<RGBImage> decodeCmyk(tjhandle handle, const unsigned char* data, std::size_t size,
-                                     std::unique_ptr<RGBImage> result) {
-    const std::size_t pixels = static_cast<std::size_t>(result->width) * result->height;
-    std::unique_ptr<unsigned char, FreeDeleter> cmyk(
-        static_cast<unsigned char*>(std::malloc(pixels * 4)));
-    if (!cmyk) return nullptr;
-    const int status = tjDecompress2(handle, data, static_cast<unsigned long>(size), cmyk.get(),
-                                     result->width, 0, result->height, TJPF_CMYK, kFlags);
+                                     int width, int height) {
+    auto result = makeRGBImageWithRoom(width, height, 4);
+    if (!result) return nullptr;
+    const std::size_t pixels = static_cast<std::size_t>(width) * height;
+    const int status = tjDecompress2(handle, data, static_cast<unsigned long>(size), result->pixels,
+                                     width, 0, height, TJPF_CMYK, kFlags);
     if (decodeFailed(handle, status)) return nullptr;
-    cmykToRgb(cmyk.get(), pixels, hasAdobeMarker(data, size), result->pixels);
+    cmykToRgb(result->pixels, pixels, hasAdobeMarker(data, size), result->pixels);
     return result;
+}
+
+// The decoder's scaling factors 1/1, 1/2, 1/4 and 1/8. The n/8 scales
+// between them go through libjpeg's plain C transforms and cost more than
+// the next larger of these (3/8 of a 24 MP photograph more than 1/2).
+JpegScale scaleFor(int width, int height, const PictureNeed& need, Orientation orientation) {
+    int count = 0;
+    const tjscalingfactor* factors = tjGetScalingFactors(&count);
+    JpegScale options[32];
+    int n = 0;
+    for (int i = 0; factors && i < count && n < 32; ++i)
+        if (factors[i].num == 1) options[n++] = JpegScale{factors[i].num, factors[i].denom};
+    return chooseJpegScale(width, height, need, orientation, options, n);
 }
 
 }  // namespace
@@ -104,7 +116,8 @@ bool isJpeg(const unsigned char* data, std::size_t size) {
 
 namespace {
 
-std::unique_ptr<RGBImage> decodeStored(const unsigned char* data, std::size_t size) {
+std::unique_ptr<RGBImage> decodeStored(const unsigned char* data, std::size_t size,
+                                       const PictureNeed& need, Orientation orientation) {
     // TurboJPEG takes the size as unsigned long, 32 bits on Windows.
     if (size > 0xFFFFFFFFu) return nullptr;
     TurboDecompressor decompressor;
@@ -115,11 +128,18 @@ std::unique_ptr<RGBImage> decodeStored(const unsigned char* data, std::size_t si
     const int header = tjDecompressHeader3(handle, data, static_cast<unsigned long>(size), &width,
                                            &height, &subsampling, &colourspace);
     if (decodeFailed(handle, header)) return nullptr;
-    auto result = makeRGBImage(width, height);
-    if (!result) return nullptr;
+    if (!imageSizeAcceptable(width, height)) return nullptr;
+    // A progressive file holds every coefficient of the whole picture until
+    // its last scan, however small it is decoded.
+    if (progressiveCoefficientBytes(data, size) > kMaxCoefficientBytes) return nullptr;
+    const JpegScale scale = scaleFor(width, height, need, orientation);
+    width = static_cast<int>(jpegScaled(width, scale));
+    height = static_cast<int>(jpegScaled(height, scale));
 
     if (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK)
-        return decodeCmyk(handle, data, size, std::move(result));
+        return decodeCmyk(handle, data, size, width, height);
+    auto result = makeRGBImage(width, height);
+    if (!result) return nullptr;
 
     // Straight into the picture's buffer, bottom row first: no second copy.
     const int status = tjDecompress2(handle, data, static_cast<unsigned long>(size),
@@ -131,8 +151,14 @@ std::unique_ptr<RGBImage> decodeStored(const unsigned char* data, std::size_t si
 }  // namespace
 
 std::unique_ptr<RGBImage> decodeJpeg(const unsigned char* data, std::size_t size) {
+    return decodeJpegFor(data, size, PictureNeed{});
+}
+
+std::unique_ptr<RGBImage> decodeJpegFor(const unsigned char* data, std::size_t size,
+                                        const PictureNeed& need) {
     if (!isJpeg(data, size)) return nullptr;
     // Phones and cameras store the sensor's rows as they come and say in
     // the EXIF block which way up the picture was taken.
-    return orientImage(decodeStored(data, size), jpegExifOrientation(data, size));
+    const Orientation orientation = jpegExifOrientation(data, size);
+    return orientImage(decodeStored(data, size, need, orientation), orientation);
 }

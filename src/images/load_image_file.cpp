@@ -8,7 +8,7 @@
 #include "images/tiff_reader.h"
 #include "images/tiff_signature.h"
 
-std::unique_ptr<RGBImage> loadImageFile(const char* path) {
+std::unique_ptr<RGBImage> loadImageFile(const char* path, const PictureNeed& need) {
     if (!path) return nullptr;
     try {
         // The walk hands over every file below the picture folders, videos
@@ -22,7 +22,7 @@ std::unique_ptr<RGBImage> loadImageFile(const char* path) {
         if (!recognisesImage(bytes.data(), bytes.size())) return nullptr;
 
         if (!file.readRest(kMaxImageFileBytes, bytes)) return nullptr;
-        return decodeImageMemory(bytes.data(), bytes.size());
+        return decodeImageMemory(bytes.data(), bytes.size(), need);
     } catch (const std::bad_alloc&) {
         // The loader thread must live on; the provider drops the file.
         return nullptr;

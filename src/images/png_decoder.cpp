@@ -8,6 +8,7 @@
 #include <new>
 
 #include "images/exif_orientation.h"
+#include "images/over_black.h"
 
 namespace {
 
@@ -136,11 +137,35 @@ void compositeRow(const png_byte* rgba, int width, unsigned char* out) {
     }
 }
 
-// Straight files are read a row at a time into `rgba` (one row); interlaced
-// ones need the whole picture there, since later passes fill in earlier
-// rows. Plain data only between setjmp and a libpng error, as above.
+// An interlaced file's seven passes, read as they are stored (without
+// libpng's interlace handling, which would need the whole RGBA picture):
+// every pixel comes in exactly one pass and is composited straight into
+// its place, through one row of `rgba`. Empty passes are not stored.
+void readPassesOverBlack(png_structp png, RGBImage& image, png_byte* rgba) {
+    const auto width = static_cast<png_uint_32>(image.width);
+    const auto height = static_cast<png_uint_32>(image.height);
+    for (int pass = 0; pass < 7; ++pass) {
+        const png_uint_32 columns = PNG_PASS_COLS(width, pass);
+        const png_uint_32 rows = PNG_PASS_ROWS(height, pass);
+        if (columns == 0 || rows == 0) continue;
+        for (png_uint_32 r = 0; r < rows; ++r) {
+            png_read_row(png, rgba, nullptr);
+            const png_uint_32 y = PNG_ROW_FROM_PASS_ROW(r, pass);
+            unsigned char* out = image.row(static_cast<int>(height - 1 - y));
+            const png_byte* in = rgba;
+            for (png_uint_32 c = 0; c < columns; ++c, in += 4) {
+                unsigned char* pixel = out + static_cast<std::size_t>(PNG_COL_FROM_PASS_COL(c, pass)) * 3;
+                for (int k = 0; k < 3; ++k) pixel[k] = overBlack(in[k], in[3]);
+            }
+        }
+    }
+}
+
+// Read a row at a time into `rgba` (one row), straight files in order and
+// interlaced ones pass by pass. Plain data only between setjmp and a libpng
+// error, as above.
 bool readAlphaRows(png_structp png, png_infop info, MemorySource& source, RGBImage& image,
-                   png_byte* rgba, png_bytep* rows, bool interlaced) {
+                   png_byte* rgba, bool interlaced) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_benign_errors(png, 1);
     png_set_read_fn(png, &source, readFromMemory);
@@ -153,14 +178,11 @@ bool readAlphaRows(png_structp png, png_infop info, MemorySource& source, RGBIma
     // its colours into sRGB, as for opaque files.
     requestEightBitRgb(png, info);
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-    png_set_interlace_handling(png);
     png_read_update_info(png, info);
     const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 4;
     if (png_get_rowbytes(png, info) != rowBytes) return false;
     if (interlaced) {
-        png_read_image(png, rows);
-        for (int y = 0; y < image.height; ++y)
-            compositeRow(rows[y], image.width, image.row(image.height - 1 - y));
+        readPassesOverBlack(png, image, rgba);
     } else {
         for (int y = 0; y < image.height; ++y) {
             png_read_row(png, rgba, nullptr);
@@ -173,15 +195,10 @@ bool readAlphaRows(png_structp png, png_infop info, MemorySource& source, RGBIma
 bool decodeWithAlpha(const unsigned char* data, std::size_t size, RGBImage& image, bool interlaced) {
     PngReadStruct reader;
     if (!reader.png() || !reader.info()) return false;
-    const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 4;
-    const auto height = static_cast<std::size_t>(image.height);
-    auto rgba = allocate<png_byte>(interlaced ? rowBytes * height : rowBytes);
-    auto rows = allocate<png_bytep>(interlaced ? height : 1);
-    if (!rgba || !rows) return false;
-    if (interlaced)
-        for (std::size_t y = 0; y < height; ++y) rows[y] = rgba.get() + y * rowBytes;
+    auto rgba = allocate<png_byte>(static_cast<std::size_t>(image.width) * 4);
+    if (!rgba) return false;
     MemorySource source{data, size, 0};
-    return readAlphaRows(reader.png(), reader.info(), source, image, rgba.get(), rows.get(), interlaced);
+    return readAlphaRows(reader.png(), reader.info(), source, image, rgba.get(), interlaced);
 }
 
 bool sixteenBitInterlaced(const unsigned char* data, std::size_t size) {
@@ -225,8 +242,13 @@ std::unique_ptr<RGBImage> decodeStored(const unsigned char* data, std::size_t si
 }  // namespace
 
 std::unique_ptr<RGBImage> decodePng(const unsigned char* data, std::size_t size) {
+    return decodePngFor(data, size, PictureNeed{});
+}
+
+std::unique_ptr<RGBImage> decodePngFor(const unsigned char* data, std::size_t size,
+                                       const PictureNeed& need) {
     if (!isPng(data, size)) return nullptr;
     // Phones and editors say in an eXIf chunk which way up the picture is,
     // as in a JPEG's EXIF block.
-    return orientImage(decodeStored(data, size), pngExifOrientation(data, size));
+    return orientImageFor(decodeStored(data, size), pngExifOrientation(data, size), need);
 }

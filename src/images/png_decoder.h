@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <memory>
 
+#include "images/picture_need.h"
 #include "images/rgb_image.h"
 
 // True when the bytes begin with the PNG signature.
@@ -11,3 +12,7 @@ bool isPng(const unsigned char* data, std::size_t size);
 // chunk says; alpha composited over black in the file's encoded values
 // (after its gAMA), as browsers show it. Null when it cannot be decoded.
 std::unique_ptr<RGBImage> decodePng(const unsigned char* data, std::size_t size);
+// The same; a quarter turn of a picture larger than `need` asks for is made
+// on a copy binned down to what still covers it (orientImageFor).
+std::unique_ptr<RGBImage> decodePngFor(const unsigned char* data, std::size_t size,
+                                        const PictureNeed& need);

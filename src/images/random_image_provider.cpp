@@ -33,6 +33,17 @@ RandomImageProvider::RandomImageProvider(const std::vector<std::string>& directo
     listFirstChunk();
 }
 
+RandomImageProvider::RandomImageProvider(const std::vector<std::string>& directories,
+                                         PlainDecoder decode, FirstChunk firstChunk,
+                                         std::unique_ptr<PassMemory> memory)
+    : RandomImageProvider(directories,
+                          decode ? Decoder([plain = std::move(decode)](const std::string& path,
+                                                                       const PictureNeed&) {
+                              return plain(path);
+                          })
+                                 : Decoder(),
+                          firstChunk, std::move(memory)) {}
+
 void RandomImageProvider::listFirstChunk() {
     firstChunkListed = true;
     scanChunk(theSettings.scandirChunkSize);
@@ -42,16 +53,18 @@ void RandomImageProvider::listFirstChunk() {
 }
 
 RandomImageProvider::Decoder RandomImageProvider::loadImageFileDecoder() {
-    return [](const std::string& path) { return loadImageFile(path.c_str()); };
+    return [](const std::string& path, const PictureNeed& need) {
+        return loadImageFile(path.c_str(), need);
+    };
 }
 
-std::unique_ptr<RGBImage> RandomImageProvider::nextImage() {
+std::unique_ptr<RGBImage> RandomImageProvider::nextImage(const PictureNeed& need) {
     std::string path;
     for (;;) {
-        if (!takeNextPath(path)) return ImageProvider::nextImage();
+        if (!takeNextPath(path)) return ImageProvider::nextImage(need);
         // Outside the provider's lock: other loaders go on meanwhile.
         if (memory) memory->save();
-        if (auto image = decoder(path)) return image;
+        if (auto image = decoder(path, need)) return image;
         dropFile(path);
     }
 }

@@ -29,8 +29,12 @@
 // marked with a ".nomedia" file.
 class RandomImageProvider : public ImageProvider, public SynchronizedObject {
 public:
-    // Turns a file path into a picture, or null when it is not one.
-    using Decoder = std::function<std::unique_ptr<RGBImage>(const std::string& path)>;
+    // Turns a file path into a picture no smaller than `need` asks (see
+    // ImageProvider::nextImage), or null when it is not one.
+    using Decoder =
+        std::function<std::unique_ptr<RGBImage>(const std::string& path, const PictureNeed& need)>;
+    // One that always decodes the whole picture (stand-ins in tests).
+    using PlainDecoder = std::function<std::unique_ptr<RGBImage>(const std::string& path)>;
 
     // When the first chunk (theSettings.scandirChunkSize files) is listed
     // and shuffled: at construction, or by the first nextImage call, on the
@@ -45,6 +49,9 @@ public:
                                  Decoder decode = loadImageFileDecoder(),
                                  FirstChunk firstChunk = FirstChunk::AtConstruction,
                                  std::unique_ptr<PassMemory> memory = nullptr);
+    RandomImageProvider(const std::vector<std::string>& directories, PlainDecoder decode,
+                        FirstChunk firstChunk = FirstChunk::AtConstruction,
+                        std::unique_ptr<PassMemory> memory = nullptr);
     // Tests and benchmarks derive probes from it, and owners hold it by
     // this type.
     virtual ~RandomImageProvider() = default;
@@ -53,7 +60,8 @@ public:
 
     // Never null. Decodes without holding the lock, so loaders decode in
     // parallel.
-    std::unique_ptr<RGBImage> nextImage() override;
+    std::unique_ptr<RGBImage> nextImage(const PictureNeed& need) override;
+    using ImageProvider::nextImage;
 
     static Decoder loadImageFileDecoder();
 

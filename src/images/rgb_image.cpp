@@ -11,9 +11,16 @@ bool imageSizeAcceptable(std::int64_t width, std::int64_t height) {
 }
 
 std::unique_ptr<RGBImage> makeRGBImage(std::int64_t width, std::int64_t height) {
-    if (!imageSizeAcceptable(width, height)) return nullptr;
+    return makeRGBImageWithRoom(width, height, 3);
+}
+
+std::unique_ptr<RGBImage> makeRGBImageWithRoom(std::int64_t width, std::int64_t height,
+                                               int bytesPerPixel) {
+    if (!imageSizeAcceptable(width, height) || bytesPerPixel < 3 || bytesPerPixel > 16)
+        return nullptr;
     auto image = std::make_unique<RGBImage>();
-    image->pixels = PixelBufferPool::instance().take(static_cast<std::size_t>(width * height * 3));
+    image->pixels = PixelBufferPool::instance().take(
+        static_cast<std::size_t>(width * height * bytesPerPixel));
     if (!image->pixels) return nullptr;
     image->width = static_cast<std::int32_t>(width);
     image->height = static_cast<std::int32_t>(height);

@@ -36,3 +36,9 @@ bool imageSizeAcceptable(std::int64_t width, std::int64_t height);
 // (possibly holding an earlier picture's pixels), or null when the size is
 // not acceptable or memory is short.
 std::unique_ptr<RGBImage> makeRGBImage(std::int64_t width, std::int64_t height);
+
+// The same, with a buffer of room for width x height x bytesPerPixel bytes
+// (at least 3), for a decoder that unpacks wider pixels in place and then
+// packs them to RGB where they lie.
+std::unique_ptr<RGBImage> makeRGBImageWithRoom(std::int64_t width, std::int64_t height,
+                                               int bytesPerPixel);

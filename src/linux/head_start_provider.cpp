@@ -2,9 +2,12 @@
 
 #include <chrono>
 
-HeadStartProvider::HeadStartProvider(std::unique_ptr<RandomImageProvider> provider)
+HeadStartProvider::HeadStartProvider(std::unique_ptr<RandomImageProvider> provider,
+                                     PictureNeed firstNeed)
     : provider_(std::move(provider)) {
-    first_ = std::async(std::launch::async, [source = provider_.get()] { return source->nextImage(); });
+    first_ = std::async(std::launch::async, [source = provider_.get(), firstNeed] {
+        return source->nextImage(firstNeed);
+    });
 }
 
 HeadStartProvider::~HeadStartProvider() {
@@ -12,14 +15,14 @@ HeadStartProvider::~HeadStartProvider() {
     if (first_.valid()) first_.wait();
 }
 
-std::unique_ptr<RGBImage> HeadStartProvider::nextImage() {
+std::unique_ptr<RGBImage> HeadStartProvider::nextImage(const PictureNeed& need) {
     std::future<std::unique_ptr<RGBImage>> first;
     {
         std::lock_guard lock(mutex_);
         first = std::move(first_);
     }
     if (first.valid()) return first.get();
-    return provider_->nextImage();
+    return provider_->nextImage(need);
 }
 
 bool HeadStartProvider::headStartRunning() {

@@ -12,13 +12,18 @@
 // up sooner. Every later picture comes straight from the provider.
 class HeadStartProvider final : public ImageProvider {
 public:
-    explicit HeadStartProvider(std::unique_ptr<RandomImageProvider> provider);
+    // `firstNeed`: what the display will show, as its loader would ask.
+    explicit HeadStartProvider(std::unique_ptr<RandomImageProvider> provider,
+                               PictureNeed firstNeed = {});
     // Waits for the early decode if nobody took it.
     ~HeadStartProvider();
     HeadStartProvider(const HeadStartProvider&) = delete;
     HeadStartProvider& operator=(const HeadStartProvider&) = delete;
 
-    std::unique_ptr<RGBImage> nextImage() override;
+    // The first call takes the early decode, made at the need given at
+    // construction.
+    std::unique_ptr<RGBImage> nextImage(const PictureNeed& need) override;
+    using ImageProvider::nextImage;
 
     // The early decode still runs and nobody took it (the loader never
     // started): a process ending now must not wait for it.

@@ -34,6 +34,9 @@ public:
     // What a Display takes as its window.
     void* handle() { return &native_; }
     bool ownWindow() const { return own_; }
+    // Its size as last seen.
+    int width() const { return width_; }
+    int height() const { return height_; }
     // Reads every event that has arrived, without waiting.
     WindowEvents poll();
     // Takes the window off the screen at once when it is the program's own.

@@ -13,6 +13,7 @@
 #include "platform/process_exit.h"
 #include "platform/thread_priority.h"
 #include "settings/settings.h"
+#include "slides/slide_reach.h"
 
 #include <cstdio>
 #include <ctime>
@@ -71,12 +72,18 @@ int runSlideshow(SaverWindow& window, StopSignals& stop, bool showFrameRate) {
     seedRandom(millisecondClock());
     // The first folder chunk is listed by the early decode's thread: on a
     // stalled network mount the loop must still answer q, Escape and the
-    // window manager's close.
+    // window manager's close. That first picture is decoded before any
+    // context can tell the driver's texture limit: it is sized for the
+    // window within the largest edge the saver uses, and the display's own
+    // pool bounds it further.
+    const int limit = theSettings.textureLimit() > 0 ? theSettings.textureLimit()
+                                                     : Settings::largestTextureEdge;
     auto provider = std::make_unique<HeadStartProvider>(
         std::make_unique<RandomImageProvider>(theSettings.directories,
                                               RandomImageProvider::loadImageFileDecoder(),
                                               RandomImageProvider::FirstChunk::OnFirstPicture,
-                                              PassMemory::forFolders(theSettings.directories)));
+                                              PassMemory::forFolders(theSettings.directories)),
+        displayReach(window.width(), window.height(), limit, theSettings).need);
     auto display = std::make_unique<Display>(window.handle(), provider.get());
 
     FrameRateMeter frameRate;

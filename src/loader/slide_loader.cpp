@@ -1,8 +1,10 @@
 #include "loader/slide_loader.h"
 
 #include "images/image_provider.h"
+#include "images/pixel_buffer_pool.h"
 #include "platform/debug_output.h"
 #include "platform/gl.h"
+#include "platform/process_memory.h"
 #include "platform/system_error.h"
 #include "platform/thread_priority.h"
 #include "settings/settings.h"
@@ -79,22 +81,36 @@ void SlideLoader::run() {
     int failuresInARow = 0;
     // A pair is never larger than the pool's textures can show.
     const int largestPair = std::max(pool_->width(), pool_->height());
+    bool idle = false;
     while (!state_.stopRequested()) {
         if (!state_.waitWhilePaused()) break;
-        if (!freeSlots_.try_acquire_for(kStopPoll)) continue;
+        if (!freeSlots_.try_acquire()) {
+            // Nothing to prepare until the display takes a slide, seconds
+            // from now: the picture buffers kept for the next picture go
+            // back to the system meanwhile, so an idle saver holds little
+            // more than its textures.
+            if (!idle) {
+                PixelBufferPool::instance().trim();
+                returnFreeMemory();
+                idle = true;
+            }
+            if (!freeSlots_.try_acquire_for(kStopPoll)) continue;
+        }
+        idle = false;
         if (!state_.enterProvider()) break;
+        const PictureNeed need = pictureNeed();
         const auto decodeStart = std::chrono::steady_clock::now();
         // A stop ends the search for a partner; what was picked waits.
         auto picture = pairs_.next(
-            [this]() -> std::unique_ptr<RGBImage> {
+            [this, &need]() -> std::unique_ptr<RGBImage> {
                 if (state_.stopRequested()) return nullptr;
-                return provider_->nextImage();
+                return provider_->nextImage(need);
             },
             screenWidth_.load(), screenHeight_.load(), theSettings.pairs, largestPair);
         // A stop that came during the decode frees the picture unused.
         if (state_.stopRequested()) break;
         reportSlowStep("decode", decodeStart);
-        if (prepareSlide(std::move(picture))) {
+        if (prepareSlide(std::move(picture), need)) {
             failuresInARow = 0;
             continue;
         }
@@ -113,11 +129,11 @@ void SlideLoader::run() {
     finish();
 }
 
-bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture) {
+bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture, const PictureNeed& need) {
     auto texture = std::make_unique<SlideTexture>();
     // Sizing the picture touches nothing of the display's either.
     const auto sizingStart = std::chrono::steady_clock::now();
-    const bool prepared = texture->prepare(std::move(picture), *pool_, state_.stopFlag());
+    const bool prepared = texture->prepare(std::move(picture), *pool_, need, state_.stopFlag());
     if (!state_.leaveProvider()) return false;
     if (!prepared) return false;
     reportSlowStep("size", sizingStart);
@@ -184,6 +200,16 @@ int SlideLoader::queuedSlides() {
 void SlideLoader::setScreenSize(int width, int height) {
     screenWidth_.store(width);
     screenHeight_.store(height);
+}
+
+void SlideLoader::setPictureNeed(const PictureNeed& need) {
+    std::lock_guard lock(needMutex_);
+    need_ = need;
+}
+
+PictureNeed SlideLoader::pictureNeed() {
+    std::lock_guard lock(needMutex_);
+    return need_;
 }
 
 void SlideLoader::requestStop() { state_.requestStop(); }

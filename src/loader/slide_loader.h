@@ -8,8 +8,9 @@
 #include <semaphore>
 #include <thread>
 
-#include "loader/pair_composer.h"
+#include "images/picture_need.h"
 #include "loader/loader_state.h"
+#include "loader/pair_composer.h"
 #include "platform/gl_context.h"
 
 class ImageProvider;
@@ -72,6 +73,9 @@ public:
     // its end; the sizing of a picture, the making of its mipmap levels and
     // its upload stop at their next band (a row, or an upload block).
     void requestStop();
+    // What the display can show of a picture, asked of the provider and
+    // given to the texture from the next picture on. Unbounded at first.
+    void setPictureNeed(const PictureNeed& need);
     // While paused the thread asks for no picture and uploads nothing.
     void setPaused(bool paused);
     // requestStop, then waits at most `bound` for the thread; true when it
@@ -99,7 +103,8 @@ private:
 
     void run();
     // False when the picture gave no slide.
-    bool prepareSlide(std::unique_ptr<RGBImage> picture);
+    bool prepareSlide(std::unique_ptr<RGBImage> picture, const PictureNeed& need);
+    PictureNeed pictureNeed();
     void finish();
 
     ImageProvider* const provider_;  // not owned
@@ -116,5 +121,7 @@ private:
     std::atomic<int> screenWidth_{0};   // setScreenSize's, read by the thread
     std::atomic<int> screenHeight_{0};
     PairComposer pairs_;                 // the thread's alone
+    std::mutex needMutex_;
+    PictureNeed need_;                   // guarded by needMutex_
     std::thread thread_;
 };

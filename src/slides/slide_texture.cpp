@@ -2,8 +2,8 @@
 
 #include "platform/gl.h"
 #include "slides/texel_row.h"
-#include "slides/nearest_power_of_two.h"
 #include "slides/resample_image.h"
+#include "slides/slide_reach.h"
 #include "slides/texture_pool.h"
 
 #include <algorithm>
@@ -42,6 +42,11 @@ void SlideTexture::upload(std::unique_ptr<RGBImage> image, TexturePool& pool) {
 
 bool SlideTexture::prepare(std::unique_ptr<RGBImage> image, TexturePool& pool,
                            const std::atomic<bool>* cancel) {
+    return prepare(std::move(image), pool, PictureNeed{}, cancel);
+}
+
+bool SlideTexture::prepare(std::unique_ptr<RGBImage> image, TexturePool& pool,
+                           const PictureNeed& need, const std::atomic<bool>* cancel) {
     // A second upload must not lose the first name to the pool for good.
     if (name_ != 0) pool_->giveBack(name_);
     name_ = 0;
@@ -51,8 +56,9 @@ bool SlideTexture::prepare(std::unique_ptr<RGBImage> image, TexturePool& pool,
     if (!image || image->width <= 0 || image->height <= 0) return false;
     aspect_ = static_cast<float>(image->width) / static_cast<float>(image->height);
 
-    const int width = std::min(nearestPowerOfTwo(image->width), pool.width());
-    const int height = std::min(nearestPowerOfTwo(image->height), pool.height());
+    const PictureSize shown = fittedSize(image->width, image->height, need);
+    const int width = std::min(textureSide(image->width, shown.width), pool.width());
+    const int height = std::min(textureSide(image->height, shown.height), pool.height());
     sMax_ = static_cast<float>(width) / static_cast<float>(pool.width());
     tMax_ = static_cast<float>(height) / static_cast<float>(pool.height());
     if (width != image->width || height != image->height) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 
+#include "images/picture_need.h"
 #include "images/rgb_image.h"
 
 class TexturePool;
@@ -37,6 +38,12 @@ public:
     // `cancel` (when given) read true while the picture was being sized: the
     // filter looks at it between rows.
     bool prepare(std::unique_ptr<RGBImage> image, TexturePool& pool,
+                 const std::atomic<bool>* cancel = nullptr);
+    // The same for a picture that is never shown larger than `need` (see
+    // PictureNeed): a picture larger than that gets, on each side, the
+    // power of two that covers what it shows instead of the one nearest its
+    // own size, and is resampled to it once.
+    bool prepare(std::unique_ptr<RGBImage> image, TexturePool& pool, const PictureNeed& need,
                  const std::atomic<bool>* cancel = nullptr);
     // The OpenGL part: takes a name and writes the prepared picture's chain.
     // Once `cancel` (when given) reads true it stops before the next block

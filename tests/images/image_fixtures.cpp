@@ -273,7 +273,8 @@ std::string withApp1(const std::string& jpeg, const std::string& block) {
     return jpeg.substr(0, 2) + segment + block + jpeg.substr(2);
 }
 
-std::string cmykJpegFile(int width, int height, const std::vector<std::uint8_t>& cmyk, bool adobe, bool ycck) {
+std::string cmykJpegFile(int width, int height, const std::vector<std::uint8_t>& cmyk, bool adobe, bool ycck,
+                         bool progressive) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr error;
     cinfo.err = jpeg_std_error(&error);
@@ -291,6 +292,7 @@ std::string cmykJpegFile(int width, int height, const std::vector<std::uint8_t>&
     for (int i = 0; i < cinfo.num_components; ++i)  // no chroma subsampling: exact edges
         cinfo.comp_info[i].h_samp_factor = cinfo.comp_info[i].v_samp_factor = 1;
     jpeg_set_quality(&cinfo, 100, TRUE);
+    if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(&cmyk[std::size_t(cinfo.next_scanline) * width * 4]);

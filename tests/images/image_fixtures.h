@@ -60,7 +60,7 @@ std::string withApp1(const std::string& jpeg, const std::string& block);
 // carries the Adobe marker and so stores inverted CMYK; `ycck` stores it
 // YCCK-transformed (always with the marker).
 std::string cmykJpegFile(int width, int height, const std::vector<std::uint8_t>& cmyk, bool adobe,
-                         bool ycck = false);
+                         bool ycck = false, bool progressive = false);
 
 // `screenWidth`/`screenHeight` 0 mean the frame's own size.
 std::string gifFile(const IndexedPicture& picture, bool interlaced, int transparent = -1,

@@ -148,4 +148,19 @@ TEST(PngDecoder, PaletteOfEveryDepthWithTransparentIndex) {
     }
 }
 
+// Interlaced files with alpha are composited pass by pass; pictures this
+// small leave whole passes empty, in rows, in columns or both.
+TEST(PngDecoder, InterlacedWithAlphaMatchesStraightAtEverySize) {
+    const int sizes[][2] = {{1, 1}, {2, 3}, {5, 1}, {1, 6}, {9, 9}, {37, 23}};
+    for (const auto& size : sizes)
+        for (PngLayout layout : {PngLayout::rgba, PngLayout::greyAlpha}) {
+            SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]));
+            const TestPicture picture = testPicture(size[0], size[1], true);
+            auto straight = decode(pngFile(picture, layout, false));
+            ASSERT_NE(straight, nullptr);
+            expectPicture(decode(pngFile(picture, layout, true)).get(), size[0], size[1],
+                          [&](int x, int y) { return pixelFromTop(*straight, x, y); });
+        }
+}
+
 }  // namespace

@@ -11,7 +11,7 @@ namespace {
 // released, then fails it; every other decode succeeds.
 class BlockingDecoder {
 public:
-    RandomImageProvider::Decoder function() {
+    RandomImageProvider::PlainDecoder function() {
         return [this](const std::string& path) { return decode(path); };
     }
 

@@ -33,7 +33,7 @@ public:
 // every decode per path.
 class FakeDecoder {
 public:
-    RandomImageProvider::Decoder function() {
+    RandomImageProvider::PlainDecoder function() {
         return [this](const std::string& path) { return decode(path); };
     }
 

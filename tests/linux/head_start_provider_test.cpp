@@ -15,7 +15,7 @@
 namespace {
 
 // Pictures one pixel high whose width is their file's name.
-RandomImageProvider::Decoder widthFromName(std::atomic<int>& decodes) {
+RandomImageProvider::PlainDecoder widthFromName(std::atomic<int>& decodes) {
     return [&decodes](const std::string& path) {
         ++decodes;
         const int width = std::stoi(std::filesystem::path(path).filename().string());
@@ -62,7 +62,7 @@ TEST(HeadStartProvider, SaysWhileItsUntakenEarlyDecodeRuns) {
     TempDir dir;
     writeFile((dir.path() / "3").string(), "x");
     std::atomic<bool> release{false};
-    RandomImageProvider::Decoder held = [&release](const std::string&) {
+    RandomImageProvider::PlainDecoder held = [&release](const std::string&) {
         while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return makeRGBImage(3, 1);
     };
@@ -72,4 +72,21 @@ TEST(HeadStartProvider, SaysWhileItsUntakenEarlyDecodeRuns) {
     release = true;
     EXPECT_NE(provider.nextImage(), nullptr);
     EXPECT_FALSE(provider.headStartRunning());
+}
+
+TEST(HeadStartProvider, TheEarlyPictureIsDecodedForTheFirstNeedAndLaterOnesForTheirOwn) {
+    SettingsGuard guard;
+    TempDir dir;
+    for (int n = 1; n <= 3; ++n) writeFile((dir.path() / std::to_string(n)).string(), "x");
+    // Each picture is as wide as its need.
+    RandomImageProvider::Decoder needWide = [](const std::string&, const PictureNeed& need) {
+        auto picture = makeRGBImage(need.width, 1);
+        if (picture) std::fill(picture->pixels, picture->pixels + 3 * need.width, 0);
+        return picture;
+    };
+    HeadStartProvider provider(
+        std::make_unique<RandomImageProvider>(std::vector<std::string>{dir.path().string()}, needWide),
+        PictureNeed{7, 5});
+    EXPECT_EQ(provider.nextImage(PictureNeed{9, 9})->width, 7);
+    EXPECT_EQ(provider.nextImage(PictureNeed{9, 9})->width, 9);
 }

@@ -290,3 +290,32 @@ TEST_F(SlideTextureTest, EachMipLevelIsTheExactAverageOfTheLevelAbove) {
         above = std::move(expected);
     }
 }
+
+namespace {
+
+struct NeedCase {
+    int width, height;
+    PictureNeed need;
+    float sMax, tMax;
+};
+
+// Pool of 1024: the texture covers what the picture shows, never more than
+// the power of two nearest its own side.
+TEST_F(SlideTextureTest, APictureIsTexturedNoLargerThanItsNeedShowsIt) {
+    const NeedCase cases[] = {
+        {4000, 3000, {300, 300}, 0.5f, 0.25f},   // shown 300x225: 512x256
+        {4000, 3000, {}, 1.0f, 1.0f},            // no bound: clamped to the pool
+        {640, 480, {1000, 1000}, 0.5f, 0.5f},    // shown whole: 512x512 as before
+        {3000, 4000, {2000, 500}, 0.5f, 0.5f},   // upright, its height limits: 375x500
+    };
+    auto pool = prefilledPool(1024);
+    for (const NeedCase& c : cases) {
+        SlideTexture texture;
+        ASSERT_TRUE(texture.prepare(plain(c.width, c.height, {9, 9, 9}), *pool, c.need));
+        EXPECT_EQ(texture.sMax(), c.sMax) << c.width << "x" << c.height;
+        EXPECT_EQ(texture.tMax(), c.tMax) << c.width << "x" << c.height;
+        EXPECT_FLOAT_EQ(texture.aspect(), static_cast<float>(c.width) / static_cast<float>(c.height));
+    }
+}
+
+}  // namespace

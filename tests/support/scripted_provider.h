@@ -24,9 +24,11 @@ public:
         : colour_(std::move(colour)) {}
     ~ScriptedProvider() { release(); }
 
-    std::unique_ptr<RGBImage> nextImage() override {
+    using ImageProvider::nextImage;
+    std::unique_ptr<RGBImage> nextImage(const PictureNeed& need) override {
         std::unique_lock lock(mutex_);
         const int n = ++calls_;
+        lastNeed_ = need;
         entered_.notify_all();
         held_.wait(lock, [&] { return holdFrom_ == 0 || n < holdFrom_; });
         lock.unlock();
@@ -59,6 +61,11 @@ public:
         std::lock_guard lock(mutex_);
         return calls_;
     }
+    // What the latest call asked for.
+    PictureNeed lastNeed() {
+        std::lock_guard lock(mutex_);
+        return lastNeed_;
+    }
 
     // The picture a slide shows, from its aspect.
     static int pictureOf(float aspect) { return static_cast<int>(aspect * 16.0f + 0.5f) - 16; }
@@ -70,6 +77,7 @@ private:
     std::condition_variable held_;
     int calls_ = 0;     // guarded by mutex_
     int holdFrom_ = 0;  // guarded by mutex_; 0 holds nothing
+    PictureNeed lastNeed_;  // guarded by mutex_
     std::atomic<int> nullFrom_{0};
     std::atomic<int> nullUntil_{0};
 };

@@ -24,3 +24,5 @@ std::size_t processMemoryInUse() {
     return info.uordblks + info.hblkhd;
 #endif
 }
+
+void returnFreeMemory() { malloc_trim(0); }

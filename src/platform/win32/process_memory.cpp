@@ -1,5 +1,6 @@
 #include "platform/process_memory.h"
 
+#include <malloc.h>
 #include <windows.h>
 #include <psapi.h>
 
@@ -12,3 +13,5 @@ std::size_t processMemoryInUse() {
         return 0;
     return counters.PrivateUsage;
 }
+
+void returnFreeMemory() { _heapmin(); }
