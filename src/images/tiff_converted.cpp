@@ -55,6 +55,12 @@ std::unique_ptr<RGBImage> loadConvertedTiff(TIFF* tif, const char* path) {
         reportTiff("Glimmora: TIFF image %s unsupported; %s\n", path, message);
         return nullptr;
     }
+    if (tiffFieldOr<std::uint16_t>(tif, TIFFTAG_PHOTOMETRIC, 0) == PHOTOMETRIC_CIELAB) {
+        // L* a* b* is taken relative to the display's own white, so that
+        // L* 100 without colour shows white rather than D50's yellow.
+        float d65[2] = {0.3127f, 0.3290f};
+        TIFFSetField(tif, TIFFTAG_WHITEPOINT, d65);
+    }
     const std::uint32_t width = tiffFieldOr<std::uint32_t>(tif, TIFFTAG_IMAGEWIDTH, 0);
     const std::uint32_t height = tiffFieldOr<std::uint32_t>(tif, TIFFTAG_IMAGELENGTH, 0);
     if (!imageSizeAcceptable(width, height)) return nullptr;
