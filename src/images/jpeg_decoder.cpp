@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "images/exif_orientation.h"
+#include "images/jpeg_scan_budget.h"
 #include "images/jpeg_segments.h"
 
 namespace {
@@ -132,6 +133,7 @@ std::unique_ptr<RGBImage> decodeStored(const unsigned char* data, std::size_t si
 
 std::unique_ptr<RGBImage> decodeJpeg(const unsigned char* data, std::size_t size) {
     if (!isJpeg(data, size)) return nullptr;
+    if (!jpegScanWorkAcceptable(data, size)) return nullptr;
     // Phones and cameras store the sensor's rows as they come and say in
     // the EXIF block which way up the picture was taken.
     return orientImage(decodeStored(data, size), jpegExifOrientation(data, size));
