@@ -7,9 +7,12 @@
 #include <cstring>
 #include <memory>
 
+#include "images/byte_order.h"
+
 namespace {
 
 constexpr std::size_t kBitDepthAt = 24;
+constexpr std::uint64_t kMaxInterlacedBytes = std::uint64_t{256} << 20;
 
 struct MemorySource {
     const unsigned char* data;
@@ -103,7 +106,14 @@ bool readDeepRows(png_structp png, png_infop info, MemorySource& source, RGBImag
 
 }  // namespace
 
-bool isDeepPng(const unsigned char* data, std::size_t size) { return size > kBitDepthAt && data[kBitDepthAt] == 16; }
+bool isDeepPng(const unsigned char* data, std::size_t size) {
+    if (size <= 28 || data[kBitDepthAt] != 16) return false;
+    if (data[28] == 0) return true;
+    // An interlaced file is held whole at 8 bytes a pixel before it is
+    // composited; past the bound it is read at 8 bits instead.
+    const std::uint64_t width = readBE32(data + 16), height = readBE32(data + 20);
+    return width * height * 8 <= kMaxInterlacedBytes;
+}
 
 bool decodeDeepPng(const unsigned char* data, std::size_t size, RGBImage& image) {
     ReadStruct reader;

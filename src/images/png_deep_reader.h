@@ -11,5 +11,6 @@
 // levels in the shadows of a linear (gAMA 1.0) file. False on any failure.
 bool decodeDeepPng(const unsigned char* data, std::size_t size, RGBImage& image);
 
-// True when the file's IHDR says 16 bits a sample.
+// True when the file's IHDR says 16 bits a sample and, for an interlaced
+// file, the whole picture at 16 bits a sample takes 256 MiB at most.
 bool isDeepPng(const unsigned char* data, std::size_t size);
