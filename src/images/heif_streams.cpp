@@ -7,17 +7,30 @@ namespace {
 class Bits {
 public:
     Bits(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
+    // Up to 64 bits as a number; more are only stepped over.
     std::uint64_t read(unsigned count) {
+        if (count > 64) {
+            skip(count);
+            return 0;
+        }
         std::uint64_t value = 0;
         for (unsigned i = 0; i < count; ++i) {
             if (at_ >= size_ * 8) {
                 failed_ = true;
-                return value << (count - i);
+                return count - i >= 64 ? 0 : value << (count - i);
             }
             value = value << 1 | ((data_[at_ / 8] >> (7 - at_ % 8)) & 1);
             ++at_;
         }
         return value;
+    }
+    void skip(std::size_t count) {
+        if (count > size_ * 8 - at_) {
+            failed_ = true;
+            at_ = size_ * 8;
+            return;
+        }
+        at_ += count;
     }
     // Exp-Golomb, as HEVC's parameter sets store numbers.
     std::uint32_t ue() {

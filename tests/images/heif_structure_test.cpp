@@ -246,6 +246,15 @@ TEST(HeifStructureChecks, RefusedBeforeLibheifDecodes) {
 TEST(HeifStructureChecks, DamagedStructuresAreLeftToLibheif) {
     const std::string whole = heifFile({hevc(1, 64, 48, {irot(1), irot(1)})}, {});
     ASSERT_FALSE(accepted(whole));
+    // A parameter set or sequence header cut short says no size.
+    std::string shortSps = hvcC(64, 48);
+    shortSps.resize(8 + 23 + 5 + 6);  // the NAL's first bytes only
+    shortSps.replace(8 + 23 + 3, 2, be(6, 2));
+    shortSps.replace(0, 4, be(shortSps.size(), 4));
+    EXPECT_TRUE(accepted(heifFile({{1, "hvc1", hevcPictures(1), {shortSps, ispe(1024, 1024)}}}, {})));
+    std::string shortSequence = av1Frames(96, 64, 1);
+    shortSequence[1] = 2;  // the header's size: two bytes of it
+    EXPECT_TRUE(accepted(heifFile({{1, "av01", shortSequence, {ispe(1024, 1024)}}}, {})));
     // Every cut: never a crash; no meta box at all is libheif's to refuse.
     for (std::size_t size = 0; size < whole.size(); ++size) accepted(whole.substr(0, size));
     EXPECT_TRUE(accepted(std::string("\0\0\0\x10" "ftypheic\0\0\0\0", 16)));
