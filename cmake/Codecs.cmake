@@ -36,6 +36,23 @@ if(WIN32)
   glimmora_import(heif HEADER libheif/heif.h NAMES heif DEPENDS "glimmora::de265;glimmora::dav1d")
   set_property(TARGET glimmora::heif PROPERTY
     INTERFACE_COMPILE_DEFINITIONS LIBHEIF_STATIC_BUILD LIBDE265_STATIC_BUILD)
+elseif(GLIMMORA_FUZZ_CODECS)
+  # The fuzzer's build of the Windows revisions (scripts/build-fuzz-codecs.sh):
+  # static archives, the decoders inside libheif as in the saver.
+  foreach(codec heif de265 dav1d)
+    find_library(GLIMMORA_${codec}_LIBRARY NAMES lib${codec}.a
+      PATHS ${GLIMMORA_FUZZ_CODECS}/lib NO_DEFAULT_PATH REQUIRED)
+  endforeach()
+  find_path(GLIMMORA_heif_INCLUDE_DIR libheif/heif.h
+    PATHS ${GLIMMORA_FUZZ_CODECS}/include NO_DEFAULT_PATH REQUIRED)
+  set(GLIMMORA_de265_INCLUDE_DIR ${GLIMMORA_heif_INCLUDE_DIR})
+  set(GLIMMORA_dav1d_INCLUDE_DIR ${GLIMMORA_heif_INCLUDE_DIR})
+  glimmora_import(de265 HEADER libde265/de265.h NAMES de265)
+  glimmora_import(dav1d HEADER dav1d/dav1d.h NAMES dav1d)
+  glimmora_import(heif HEADER libheif/heif.h NAMES heif
+    DEPENDS "glimmora::de265;glimmora::dav1d;Threads::Threads;${CMAKE_DL_LIBS}")
+  set_property(TARGET glimmora::heif PROPERTY
+    INTERFACE_COMPILE_DEFINITIONS LIBHEIF_STATIC_BUILD LIBDE265_STATIC_BUILD)
 else()
   # Debian's libheif carries libde265 and dav1d as its own dependencies.
   glimmora_import(heif HEADER libheif/heif.h NAMES heif)

@@ -207,9 +207,10 @@ sort_versions_desc() {
 }
 
 # Downloads source package $1 (kept for re-runs) at the newest version the
-# archive serves and prints that version.
+# archive serves and prints that version. The newest version apt lists but
+# the archive would not serve, if any, goes to file $2 (emptied otherwise).
 fetch_source() {
-  local pkg=$1 dl=$SRC_ROOT/downloads versions=() ver
+  local pkg=$1 missed=$2 dl=$SRC_ROOT/downloads versions=() ver
   mkdir -p "$dl"
   mapfile -t versions < <(source_versions "$pkg")
   if ((${#versions[@]} == 0 && !apt_updated)); then
@@ -219,6 +220,7 @@ fetch_source() {
   ((${#versions[@]})) || die "no source package $pkg in the apt sources"
   # apt drops privileges to _apt for downloads when it can write here.
   if id _apt >/dev/null 2>&1; then chown _apt "$dl"; fi
+  : >"$missed"
   for ver in "${versions[@]}"; do
     if [[ -f $dl/${pkg}_${ver#*:}.dsc ]]; then
       printf '%s\n' "$ver"
@@ -229,6 +231,7 @@ fetch_source() {
       printf '%s\n' "$ver"
       return
     fi
+    [[ -s $missed ]] || printf '%s\n' "$ver" >"$missed"
     log "$pkg: $ver not available, trying an older revision"
   done
   tail -n 5 "$SRC_ROOT/apt-source.log" >&2
@@ -406,7 +409,7 @@ build_codec() {
   fi
   local dir=$SRC_ROOT/$name start=$SECONDS
   rm -f "$STAMPS/$name"
-  ver=$(fetch_source "$srcpkg")
+  ver=$(fetch_source "$srcpkg" "$STAMPS/$name.newer")
   log "$name: building $srcpkg $ver"
   rm -rf "$dir"
   mkdir -p "$dir"
@@ -434,6 +437,47 @@ codec_installed() {
   [[ -f $STAMPS/$name ]] || return 1
   for f in "$@"; do
     [[ -f $PREFIX/$f ]] || return 1
+  done
+}
+
+# Each codec's licence beside its stamp, for the notice the Windows build
+# ships (cmake/ThirdPartyNotice.cmake): the upstream licence file and
+# Debian's copyright file of the very source tree that was built.
+install_licences() {
+  local name=$1 dir=$SRC_ROOT/$1/src out=$PREFIX/share/glimmora-licences f
+  mkdir -p "$out"
+  rm -f "$out/$name" "$out/$name.debian"
+  for f in LICENSE.md LICENSE COPYING README.ijg; do
+    [[ -f $dir/$f ]] && cat "$dir/$f" >>"$out/$name"
+  done
+  [[ -f $dir/debian/copyright ]] && cp "$dir/debian/copyright" "$out/$name.debian"
+  [[ -f $out/$name || -f $out/$name.debian ]] || die "$name: no licence file in $dir"
+}
+
+# Says once, at the end, which revision of each codec the Windows build
+# has, and which newer one apt listed but the archive did not serve: that
+# one's fixes are missing from Glimmora.scr.
+report_codecs() {
+  local codec args name ver newer
+  log "Windows codecs built (source package revisions):"
+  for codec in "${CODECS[@]}"; do
+    read -r -d '' -a args <<<"$codec" || true
+    name=${args[0]}
+    ver=$(cat "$STAMPS/$name")
+    if [[ -f $STAMPS/$name.newer ]]; then
+      newer=$(cat "$STAMPS/$name.newer")
+    else
+      # Built before this was recorded: what apt lists now tells, and is
+      # kept for the notice the build ships.
+      newer=$(source_versions "${args[1]}" | sed -n 1p)
+      dpkg --compare-versions "$newer" gt "$ver" || newer=""
+      printf '%s\n' "$newer" | sed '/^$/d' >"$STAMPS/$name.newer"
+    fi
+    if [[ -n $newer ]]; then
+      log "  $name $ver -- NOT the newest: $newer is listed but could not be downloaded"
+    else
+      log "  $name $ver (the newest listed)"
+    fi
   done
 }
 
@@ -509,6 +553,8 @@ write_toolchain
 for codec in "${CODECS[@]}"; do
   read -r -d '' -a args <<<"$codec" || true
   build_codec "${args[@]}"
+  install_licences "${args[0]}"
 done
 log "Windows codecs ready in $PREFIX ($((SECONDS - total_start)) s)"
+report_codecs
 unpack_xscreensaver

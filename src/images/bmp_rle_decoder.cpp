@@ -1,5 +1,6 @@
 #include "images/bmp_rle_decoder.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -60,6 +61,20 @@ public:
         }
         ++x_;
     }
+    // `count` pixels taking turns between `first` and `second`: only those
+    // inside the picture are visited, however long the run.
+    void run(std::uint64_t count, unsigned first, unsigned second) {
+        const std::int64_t inside = x_ < image_.width ? image_.width - x_ : 0;
+        const std::uint64_t visible = std::min<std::uint64_t>(count, static_cast<std::uint64_t>(inside));
+        for (std::uint64_t i = 0; i < visible; ++i) put(i % 2 == 0 ? first : second);
+        x_ += static_cast<std::int64_t>(count - visible);
+    }
+    // How many of the next `count` pixels fall inside the row.
+    unsigned visible(unsigned count) const {
+        if (x_ >= image_.width) return 0;
+        return static_cast<unsigned>(std::min<std::int64_t>(count, image_.width - x_));
+    }
+    void skip(unsigned count) { x_ += count; }
     void endOfLine() {
         x_ = 0;
         ++y_;
@@ -82,9 +97,12 @@ private:
 };
 
 // The pixel indices in `bytes`: one a byte, or two a byte, high half first.
+// Those past the right edge are stepped over at once.
 void putIndices(RunWriter& writer, const unsigned char* bytes, unsigned count, bool fourBit) {
-    for (unsigned i = 0; i < count; ++i)
+    const unsigned visible = writer.visible(count);
+    for (unsigned i = 0; i < visible; ++i)
         writer.put(fourBit ? (i % 2 == 0 ? bytes[i / 2] >> 4 : bytes[i / 2] & 0x0F) : bytes[i]);
+    writer.skip(count - visible);
 }
 
 bool decodeRuns(const unsigned char* pos, const unsigned char* end, bool fourBit, RunWriter& writer) {
@@ -95,8 +113,10 @@ bool decodeRuns(const unsigned char* pos, const unsigned char* end, bool fourBit
         if (count > 0) {
             // An encoded run: one index repeated, or with four bits two
             // indices taking turns.
-            for (unsigned i = 0; i < count; ++i)
-                writer.put(fourBit ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : value);
+            if (fourBit)
+                writer.run(count, value >> 4, value & 0x0F);
+            else
+                writer.run(count, value, value);
             continue;
         }
         switch (value) {

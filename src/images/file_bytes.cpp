@@ -2,7 +2,11 @@
 
 #include <new>
 
-FileReader::FileReader(const char* path) : file_(path ? std::fopen(path, "rb") : nullptr) {}
+#include "platform/regular_file.h"
+
+// Only regular files: a FIFO or a device in a picture folder would keep the
+// loader waiting for ever.
+FileReader::FileReader(const char* path) : file_(openRegularFile(path)) {}
 
 bool FileReader::read(std::size_t count, std::vector<unsigned char>& out) {
     if (!file_) return false;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "images/byte_order.h"
+#include "images/heif_checks.h"
 #include "images/over_black.h"
 
 namespace {
@@ -18,7 +19,15 @@ constexpr std::size_t kRecognitionBytes = 128;
 // an abort rather than bad_alloc; under the fuzzer every image of the file
 // stays small enough for the cap.
 constexpr int kLibheifMaxSide = 2048;
+#else
+// libheif's own limit on every image it reads, tiles and alpha included:
+// no side of an acceptable picture is longer.
+constexpr int kLibheifMaxSide = 65535;
 #endif
+
+// libheif addresses rows with int offsets: a decoded image of 2 GiB or more
+// would wrap them.
+constexpr std::uint64_t kMaxDecodedBytes = std::uint64_t{1} << 31;
 
 // Brands of still pictures and sequences that libheif reads; a sequence is
 // shown by its primary picture.
@@ -174,9 +183,10 @@ std::unique_ptr<RGBImage> decodeHeif(const unsigned char* data, std::size_t size
     initialiseLibheifOnce();
     HeifContext context;
     if (!context.get()) return nullptr;
-#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
     heif_context_set_maximum_image_size_limit(context.get(), kLibheifMaxSide);
-#endif
+    // What the Windows build's libheif and libde265 mishandle is refused
+    // before they see it.
+    if (!heifStructureAcceptable(data, size)) return nullptr;
     // The bytes outlive the context: no copy.
     if (heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr).code !=
         heif_error_Ok)
@@ -195,6 +205,13 @@ std::unique_ptr<RGBImage> decodeHeif(const unsigned char* data, std::size_t size
         return nullptr;
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
+    const int declaredWidth = heif_image_handle_get_width(handle.get());
+    const int declaredHeight = heif_image_handle_get_height(handle.get());
+    // Rows are padded to 64 bytes at most.
+    const std::uint64_t decodedRowBytes = (std::uint64_t(heif_image_handle_get_ispe_width(handle.get())) + 64) *
+                                          (alpha ? 4u : 3u) * (deep ? 2u : 1u);
+    if (decodedRowBytes * std::uint64_t(heif_image_handle_get_ispe_height(handle.get())) >= kMaxDecodedBytes)
+        return nullptr;
 
     DecodingOptions options;
     if (!options.get()) return nullptr;
@@ -210,6 +227,8 @@ std::unique_ptr<RGBImage> decodeHeif(const unsigned char* data, std::size_t size
 
     const int width = heif_image_get_width(decoded.get(), heif_channel_interleaved);
     const int height = heif_image_get_height(decoded.get(), heif_channel_interleaved);
+    // libheif decodes what the stream codes, whatever the file declares.
+    if (width != declaredWidth || height != declaredHeight) return nullptr;
     int stride = 0;
     const std::uint8_t* plane =
         heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "images/exif_orientation.h"
+#include "images/jpeg_scan_budget.h"
 #include "images/jpeg_segments.h"
 #include "images/jpeg_sizing.h"
 
@@ -157,6 +158,7 @@ std::unique_ptr<RGBImage> decodeJpeg(const unsigned char* data, std::size_t size
 std::unique_ptr<RGBImage> decodeJpegFor(const unsigned char* data, std::size_t size,
                                         const PictureNeed& need) {
     if (!isJpeg(data, size)) return nullptr;
+    if (!jpegScanWorkAcceptable(data, size)) return nullptr;
     // Phones and cameras store the sensor's rows as they come and say in
     // the EXIF block which way up the picture was taken.
     const Orientation orientation = jpegExifOrientation(data, size);

@@ -9,6 +9,7 @@
 
 #include "images/exif_orientation.h"
 #include "images/over_black.h"
+#include "images/png_deep_reader.h"
 
 namespace {
 
@@ -225,6 +226,8 @@ std::unique_ptr<RGBImage> decodeStored(const unsigned char* data, std::size_t si
 
     // The header has been read, so the file starts with a whole IHDR chunk.
     const bool interlaced = size > kInterlaceAt && data[kInterlaceAt] != 0;
+    // 16-bit samples keep their precision through the gamma step.
+    if (isDeepPng(data, size)) return decodeDeepPng(data, size, *result) ? std::move(result) : nullptr;
     if ((image.format & PNG_FORMAT_FLAG_ALPHA) != 0)
         return decodeWithAlpha(data, size, *result, interlaced) ? std::move(result) : nullptr;
     if (sixteenBitInterlaced(data, size)) return decodeRowByRow(data, size, *result) ? std::move(result) : nullptr;

@@ -1,6 +1,8 @@
 #include "images/random_image_provider.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -11,10 +13,17 @@
 
 namespace {
 
-// Hidden and system folders (the Recycle Bin, version control, settings)
-// and Synology's thumbnail folders hold copies or no photos at all.
+// Hidden and system folders (the Recycle Bin, version control, settings),
+// Synology's thumbnail folders and recycle bins hold copies or no photos at
+// all. Windows marks its Recycle Bin as a system folder, but a drive of
+// Windows' mounted elsewhere shows it as a plain "$RECYCLE.BIN" in any case.
 bool mayHoldPhotos(const DirectoryEntry& entry) {
-    return !entry.isHidden && entry.name != "@eaDir";
+    auto named = [&](const char* name) {
+        return entry.name.size() == std::strlen(name) &&
+               std::equal(entry.name.begin(), entry.name.end(), name,
+                          [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    };
+    return !entry.isHidden && entry.name != "@eaDir" && !named("$recycle.bin") && !named("#recycle");
 }
 
 }  // namespace

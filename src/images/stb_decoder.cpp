@@ -38,6 +38,13 @@ struct StbPixels {
     ~StbPixels() { stbi_image_free(pixels); }
 };
 
+bool anyAlpha(const stbi_uc* pixels, int width, int height, int channels) {
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    for (std::size_t i = 0; i < count; ++i)
+        if (pixels[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(channels - 1)] != 0) return true;
+    return false;
+}
+
 }  // namespace
 
 std::unique_ptr<RGBImage> decodeWithStb(const unsigned char* data, std::size_t size) {
@@ -54,7 +61,9 @@ std::unique_ptr<RGBImage> decodeWithStb(const unsigned char* data, std::size_t s
     if (!result) return nullptr;
 
     const bool grey = channels < 3;
-    const bool alpha = channels == 2 || channels == 4;
+    // Many writers leave a 32-bit file's alpha at zero throughout: it
+    // means nothing, and the picture is shown opaque (as BMP is).
+    const bool alpha = (channels == 2 || channels == 4) && anyAlpha(decoded.pixels, width, height, channels);
     const stbi_uc* in = decoded.pixels;
     // stb delivers the top row first.
     for (int y = height - 1; y >= 0; --y) {

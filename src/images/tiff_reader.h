@@ -74,8 +74,9 @@ struct TiffReader {
 
 // Opens reader.fileName and fills in the other fields. Output samples are
 // always 8-bit, so `outputSampleBytes` must be 1. False when the file cannot
-// be read as a supported TIFF; unsupported sample formats and channel counts
-// are reported on the debugger output.
+// be read as a supported TIFF (colour spaces other than grey, palette, RGB
+// and JPEG-compressed YCbCr included: loadTiff converts those); unsupported
+// sample formats and channel counts are reported on the debugger output.
 bool openTiff(TiffReader& reader, int outputSampleBytes);
 
 // Converts file row `row` (0 is the first stored row) into `out`: width
@@ -91,7 +92,9 @@ void closeTiff(TiffReader& reader);
 
 // Decodes the TIFF file at `path` into 8-bit RGB, bottom row first, turned
 // as its Orientation tag says. Grey (one colour channel), palette and RGB
-// files are accepted; unassociated alpha is composited over black in the
-// stored values, associated alpha (premultiplied) needs nothing. Null on any
-// failure; nothing is left open or allocated.
+// files are read row by row; unassociated alpha is composited over black in
+// the stored values, associated alpha (premultiplied) needs nothing. CMYK,
+// CIE L*a*b*, YCbCr stored without JPEG and LogLuv go through libtiff's
+// RGBA conversion, or are refused with a message when it cannot convert
+// them. Null on any failure; nothing is left open or allocated.
 std::unique_ptr<RGBImage> loadTiff(const char* path);

@@ -117,6 +117,20 @@ TEST(TgaDecoder, TrueColourRawAndRunLengthBothOrientations) {
         }
 }
 
+// Alpha that is zero throughout means the writer never set it: the picture
+// is shown opaque. One pixel with alpha makes all of it count.
+TEST(TgaDecoder, AlphaZeroThroughoutIsOpaque) {
+    TestPicture unset = kOpaque;
+    for (std::size_t i = 3; i < unset.rgba.size(); i += 4) unset.rgba[i] = 0;
+    TestPicture onePixel = unset;
+    onePixel.rgba[3] = 255;
+    for (bool runLength : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "rle " << runLength);
+        expectPicture(decode(tgaFile(unset, 32, runLength)).get(), 13, 9, exact(unset));
+        expectPicture(decode(tgaFile(onePixel, 32, runLength)).get(), 13, 9, composited(onePixel));
+    }
+}
+
 TEST(TgaDecoder, RunLengthPacketsOfRepeatedPixels) {
     TestPicture flat = testPicture(40, 5);
     for (std::size_t i = 0; i < flat.rgba.size(); ++i) flat.rgba[i] = std::uint8_t(i / 4 / 50 * 60 + i % 4);

@@ -3,7 +3,15 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <future>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "images/decode_test_util.h"
 #include "images/file_bytes.h"
@@ -44,6 +52,29 @@ TEST_F(LoadImageFileTest, MissingEmptyAndForeignFilesAreRefused) {
     EXPECT_EQ(loadImageFile(write("empty.png", "").c_str()), nullptr);
     EXPECT_EQ(loadImageFile(write("notes.txt", "Just some words, no picture.\n").c_str()), nullptr);
     EXPECT_EQ(loadImageFile(nullptr), nullptr);
+}
+
+// Files that are not regular files are refused at once: a FIFO has no end
+// until a writer comes, and a device (Windows' "NUL", "CON") is no picture.
+TEST_F(LoadImageFileTest, FilesThatAreNotRegularNeverBlock) {
+    std::vector<std::string> paths;
+#ifdef _WIN32
+    paths = {dir.file("NUL"), dir.file("CON.png"), "NUL"};
+#else
+    paths = {dir.file("pipe.jpg"), "/dev/zero", "/dev/null"};
+    ASSERT_EQ(mkfifo(paths[0].c_str(), 0600), 0);
+#endif
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        auto load = std::async(std::launch::async, [&] { return loadImageFile(path.c_str()) != nullptr; });
+        const bool ended = load.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+#ifndef _WIN32
+        // Release a read that waits, so that the test ends either way.
+        if (!ended) close(open(path.c_str(), O_WRONLY | O_NONBLOCK));
+#endif
+        EXPECT_TRUE(ended);
+        EXPECT_FALSE(load.get());
+    }
 }
 
 // Heads of common files that are not pictures, as a walk through a user's

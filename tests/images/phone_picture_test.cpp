@@ -192,6 +192,31 @@ TEST(PhonePictures, HugeDeclaredSizesAreRefused) {
     }
 }
 
+// A stream decodes at the size it codes, whatever its ispe box says: a
+// declared size other than the coded one is refused, not decoded larger.
+TEST(PhonePictures, DeclaredSizesOtherThanTheCodedOneAreRefused) {
+    struct Row {
+        const char* name;
+        std::uint32_t width, height;  // 0: left as it is
+        bool shown;
+    };
+    const Row table[] = {
+        {"landscape.heic", 0, 0, true},     {"landscape.heic", 64, 64, false}, {"landscape.heic", 96, 32, false},
+        {"landscape.avif", 0, 0, true},     {"landscape.avif", 64, 64, false}, {"landscape.avif", 192, 128, false},
+    };
+    for (const Row& row : table) {
+        SCOPED_TRACE(testing::Message() << row.name << " declared " << row.width << "x" << row.height);
+        std::string bytes = fixtureBytes(row.name);
+        const std::size_t ispe = bytes.find("ispe");
+        ASSERT_NE(ispe, std::string::npos);
+        for (int i = 0; row.width && i < 4; ++i) {
+            bytes[ispe + 8 + i] = char(row.width >> (24 - 8 * i));
+            bytes[ispe + 12 + i] = char(row.height >> (24 - 8 * i));
+        }
+        EXPECT_EQ(decode(bytes) != nullptr, row.shown);
+    }
+}
+
 TEST(PhonePictures, ContentDecidesNotTheName) {
     TempDir dir;
     for (const char* name : kEveryFormat) {

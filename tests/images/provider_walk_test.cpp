@@ -178,6 +178,9 @@ TEST_F(ProviderTest, FoldersThatHoldNoPhotosAreLeftOutWithAllBelowThem) {
     const Case cases[] = {
         {"hidden folder", ".thumbnails", ""},
         {"Synology thumbnails", "@eaDir", ""},
+        {"another drive's Recycle Bin, unmarked", "$RECYCLE.BIN", ""},
+        {"the same as Windows 7 and later write it", "$Recycle.Bin", ""},
+        {"Synology's recycle bin", "#recycle", ""},
         {"marked with .nomedia", "Album art", ".nomedia"},
     };
     for (const Case& c : cases) {

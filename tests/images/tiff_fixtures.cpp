@@ -106,6 +106,7 @@ bool writeTiff(const std::string& path, const TiffFixture& f,
         }
         ok = TIFFSetField(t, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
     }
+    if (ok && f.moreTags) f.moreTags(t);
     if (!ok) return false;
     if (f.tileSize != 0) {
         if (!TIFFSetField(t, TIFFTAG_TILEWIDTH, f.tileSize) ||

@@ -27,6 +27,8 @@ struct TiffFixture {
     // Non-zero: RGB samples stored as JPEG-compressed YCbCr, chroma
     // subsampled by this factor across and down (1 or 2).
     std::uint16_t ycbcrSubsampling = 0;
+    // Sets further tags (or codec options) before any data is written.
+    void (*moreTags)(struct tiff*) = nullptr;
 };
 
 // Writes `fixture` to `path` with `samples`: the picture's rows, top row

@@ -258,7 +258,7 @@ TEST_F(TiffPlanes, BrokenTilesAreRefused) {
 using TiffChannels = TiffTest;
 
 TEST_F(TiffChannels, ChannelTable) {
-    enum Outcome { Grey, Rgb, RgbOverBlack, Rejected, TooManyColours };
+    enum Outcome { Grey, GreyOverBlack, Rgb, RgbOverBlack, Rejected, TooManyColours };
     struct Row {
         std::uint16_t spp;
         std::vector<std::uint16_t> extra;
@@ -270,7 +270,7 @@ TEST_F(TiffChannels, ChannelTable) {
         {1, {assoc}, Rejected},  // only alpha
         {2, {}, Rejected},
         {2, {assoc}, Grey},
-        {2, {unassoc}, Rejected},  // grey with unassociated alpha
+        {2, {unassoc}, GreyOverBlack},  // like every other unassociated alpha
         {3, {}, Rgb},
         {3, {assoc}, Rejected},  // two colours and alpha
         {4, {}, Rgb},
@@ -301,6 +301,14 @@ TEST_F(TiffChannels, ChannelTable) {
             EXPECT_EQ(pixels(*image), (Bytes{10, 10, 10, samples[s], samples[s], samples[s]}));
             EXPECT_EQ(capture.text(), "");
             break;
+        case GreyOverBlack: {
+            ASSERT_TRUE(image);
+            auto over = [](unsigned v, unsigned a) { return static_cast<unsigned char>((v * a + 127) / 255); };
+            const unsigned char left = over(10, 20), right = over(samples[2], samples[3]);
+            EXPECT_EQ(pixels(*image), (Bytes{left, left, left, right, right, right}));
+            EXPECT_EQ(capture.text(), "");
+            break;
+        }
         case Rgb:
             ASSERT_TRUE(image);
             EXPECT_EQ(pixels(*image), (Bytes{10, 20, 30, samples[s], samples[s + 1], samples[s + 2]}));
