@@ -694,8 +694,8 @@ geometry)
     # -window -geometry: the own window at the given size and place, drawn
     # all over; a negative offset counts from the far edge.
     solid_pictures "$pictures" green
-    for spec in "200x150+100+50 100 50" "300x100-20-30 320 350"; do
-        read -r geometry x y <<<"$spec"
+    for case_line in "200x150+100+50 100 50" "300x100-20-30 320 350"; do
+        read -r geometry x y <<<"$case_line"
         start_glimmora -window -geometry "$geometry" --dir "$pictures"
         wait_first_picture
         id="$(xdotool search --name '^Glimmora$' | head -1)"
