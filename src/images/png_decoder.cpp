@@ -10,6 +10,7 @@
 #include "images/exif_orientation.h"
 #include "images/over_black.h"
 #include "images/png_deep_reader.h"
+#include "images/png_read_struct.h"
 
 namespace {
 
@@ -49,42 +50,6 @@ std::unique_ptr<T[], FreeDeleter> allocate(std::size_t count) {
     return std::unique_ptr<T[], FreeDeleter>(static_cast<T*>(std::malloc(count * sizeof(T))));
 }
 
-struct MemorySource {
-    const unsigned char* data;
-    std::size_t size;
-    std::size_t pos;
-};
-
-void readFromMemory(png_structp png, png_bytep out, std::size_t count) {
-    auto* source = static_cast<MemorySource*>(png_get_io_ptr(png));
-    if (count > source->size - source->pos) png_error(png, "cut short");
-    std::memcpy(out, source->data + source->pos, count);
-    source->pos += count;
-}
-
-// Damaged files are refused without a word, as everywhere else.
-void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void quietWarning(png_structp, png_const_charp) {}
-
-class PngReadStruct {
-public:
-    PngReadStruct()
-        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning)),
-          info_(png_ ? png_create_info_struct(png_) : nullptr) {}
-    ~PngReadStruct() {
-        if (png_) png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr);
-    }
-    PngReadStruct(const PngReadStruct&) = delete;
-    PngReadStruct& operator=(const PngReadStruct&) = delete;
-
-    png_structp png() const { return png_; }
-    png_infop info() const { return info_; }
-
-private:
-    png_structp png_;
-    png_infop info_;
-};
-
 // The transforms the simplified reader chooses for 8-bit RGB output from a
 // file taken as sRGB, so that both paths give the same pixels.
 void requestEightBitRgb(png_structp png, png_infop info) {
@@ -96,11 +61,11 @@ void requestEightBitRgb(png_structp png, png_infop info) {
 
 // Everything between setjmp and a libpng error is plain data: the error
 // unwinds past no destructor. `rows` point into `image`, top row first.
-bool readRows(png_structp png, png_infop info, MemorySource& source, const RGBImage& image,
+bool readRows(png_structp png, png_infop info, PngMemorySource& source, const RGBImage& image,
               png_bytep* rows) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_benign_errors(png, 1);
-    png_set_read_fn(png, &source, readFromMemory);
+    png_set_read_fn(png, &source, readPngFromMemory);
     png_read_info(png, info);
     if (png_get_image_width(png, info) != static_cast<png_uint_32>(image.width) ||
         png_get_image_height(png, info) != static_cast<png_uint_32>(image.height))
@@ -122,7 +87,7 @@ bool decodeRowByRow(const unsigned char* data, std::size_t size, RGBImage& image
     auto rows = allocate<png_bytep>(static_cast<std::size_t>(image.height));
     if (!rows) return false;
     for (int y = 0; y < image.height; ++y) rows[static_cast<std::size_t>(y)] = image.row(image.height - 1 - y);
-    MemorySource source{data, size, 0};
+    PngMemorySource source{data, size, 0};
     return readRows(reader.png(), reader.info(), source, image, rows.get());
 }
 
@@ -165,11 +130,11 @@ void readPassesOverBlack(png_structp png, RGBImage& image, png_byte* rgba) {
 // Read a row at a time into `rgba` (one row), straight files in order and
 // interlaced ones pass by pass. Plain data only between setjmp and a libpng
 // error, as above.
-bool readAlphaRows(png_structp png, png_infop info, MemorySource& source, RGBImage& image,
+bool readAlphaRows(png_structp png, png_infop info, PngMemorySource& source, RGBImage& image,
                    png_byte* rgba, bool interlaced) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_benign_errors(png, 1);
-    png_set_read_fn(png, &source, readFromMemory);
+    png_set_read_fn(png, &source, readPngFromMemory);
     png_read_info(png, info);
     if (png_get_image_width(png, info) != static_cast<png_uint_32>(image.width) ||
         png_get_image_height(png, info) != static_cast<png_uint_32>(image.height) ||
@@ -198,7 +163,7 @@ bool decodeWithAlpha(const unsigned char* data, std::size_t size, RGBImage& imag
     if (!reader.png() || !reader.info()) return false;
     auto rgba = allocate<png_byte>(static_cast<std::size_t>(image.width) * 4);
     if (!rgba) return false;
-    MemorySource source{data, size, 0};
+    PngMemorySource source{data, size, 0};
     return readAlphaRows(reader.png(), reader.info(), source, image, rgba.get(), interlaced);
 }
 

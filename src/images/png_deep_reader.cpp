@@ -8,45 +8,12 @@
 #include <memory>
 
 #include "images/byte_order.h"
+#include "images/png_read_struct.h"
 
 namespace {
 
 constexpr std::size_t kBitDepthAt = 24;
 constexpr std::uint64_t kMaxInterlacedBytes = std::uint64_t{256} << 20;
-
-struct MemorySource {
-    const unsigned char* data;
-    std::size_t size;
-    std::size_t pos;
-};
-
-void readFromMemory(png_structp png, png_bytep out, std::size_t count) {
-    auto* source = static_cast<MemorySource*>(png_get_io_ptr(png));
-    if (count > source->size - source->pos) png_error(png, "cut short");
-    std::memcpy(out, source->data + source->pos, count);
-    source->pos += count;
-}
-
-void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void quietWarning(png_structp, png_const_charp) {}
-
-class ReadStruct {
-public:
-    ReadStruct()
-        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning)),
-          info_(png_ ? png_create_info_struct(png_) : nullptr) {}
-    ~ReadStruct() {
-        if (png_) png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr);
-    }
-    ReadStruct(const ReadStruct&) = delete;
-    ReadStruct& operator=(const ReadStruct&) = delete;
-    png_structp png() const { return png_; }
-    png_infop info() const { return info_; }
-
-private:
-    png_structp png_;
-    png_infop info_;
-};
 
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
@@ -65,11 +32,11 @@ void compositeDeepRow(const std::uint16_t* rgba, int width, unsigned char* out) 
 // Plain data only between setjmp and a libpng error: the error unwinds past
 // no destructor. `rows` hold the whole picture for interlaced files (later
 // passes fill in earlier rows), one row otherwise.
-bool readDeepRows(png_structp png, png_infop info, MemorySource& source, RGBImage& image,
+bool readDeepRows(png_structp png, png_infop info, PngMemorySource& source, RGBImage& image,
                   std::uint16_t* pixels, png_bytep* rows) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_benign_errors(png, 1);
-    png_set_read_fn(png, &source, readFromMemory);
+    png_set_read_fn(png, &source, readPngFromMemory);
     png_read_info(png, info);
     if (png_get_image_width(png, info) != static_cast<png_uint_32>(image.width) ||
         png_get_image_height(png, info) != static_cast<png_uint_32>(image.height) ||
@@ -116,7 +83,7 @@ bool isDeepPng(const unsigned char* data, std::size_t size) {
 }
 
 bool decodeDeepPng(const unsigned char* data, std::size_t size, RGBImage& image) {
-    ReadStruct reader;
+    PngReadStruct reader;
     if (!reader.png() || !reader.info()) return false;
     const bool interlaced = size > 28 && data[28] != 0;
     const auto height = static_cast<std::size_t>(image.height);
@@ -127,6 +94,6 @@ bool decodeDeepPng(const unsigned char* data, std::size_t size, RGBImage& image)
     std::unique_ptr<png_bytep[], FreeDeleter> rows(static_cast<png_bytep*>(std::malloc(rowsHeld * sizeof(png_bytep))));
     if (!pixels || !rows) return false;
     for (std::size_t y = 0; y < rowsHeld; ++y) rows[y] = reinterpret_cast<png_bytep>(pixels.get() + y * rowSamples);
-    MemorySource source{data, size, 0};
+    PngMemorySource source{data, size, 0};
     return readDeepRows(reader.png(), reader.info(), source, image, pixels.get(), rows.get());
 }

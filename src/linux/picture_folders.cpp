@@ -1,5 +1,7 @@
 #include "linux/picture_folders.h"
 
+#include "linux/settings_file.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -7,14 +9,6 @@ namespace {
 
 // A ~/.xscreensaver of any real size is far below this.
 constexpr std::streamsize kLargestXScreenSaverFile = 1 << 20;
-
-std::string trimmed(const std::string& text) {
-    const char* blanks = " \t\r\n\f\v";
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
 
 bool isWebAddress(const std::string& text) {
     return text.find("://") != std::string::npos;

@@ -10,6 +10,8 @@ namespace {
 
 constexpr std::streamsize kLargestFile = 1 << 20;
 
+}  // namespace
+
 std::string trimmed(const std::string& text) {
     const char* blanks = " \t\r\n\f\v";
     const auto first = text.find_first_not_of(blanks);
@@ -17,8 +19,6 @@ std::string trimmed(const std::string& text) {
     const auto last = text.find_last_not_of(blanks);
     return text.substr(first, last - first + 1);
 }
-
-}  // namespace
 
 std::vector<SettingEntry> parseSettingsFile(const std::string& text, const char* home) {
     std::vector<SettingEntry> entries;

@@ -18,3 +18,7 @@ std::optional<std::string> settingsFilePath(const char* configHome, const char* 
 // The file's entries, none when it is absent or unreadable. A file larger
 // than any settings file (1 MiB) is not read.
 std::vector<SettingEntry> readSettingsFile(const std::string& path, const char* home);
+
+// `text` without the blanks at either end; both setting files' lines are
+// read through it.
+std::string trimmed(const std::string& text);
