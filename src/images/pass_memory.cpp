@@ -95,8 +95,8 @@ std::size_t PassMemory::shownCount() const {
 }
 
 void PassMemory::save() {
-    std::unique_lock writing(writeMutex_, std::try_to_lock);
-    if (writing.owns_lock()) writeNow();
+    std::lock_guard writing(writeMutex_);
+    writeNow();
 }
 
 void PassMemory::writeNow() {

@@ -42,8 +42,9 @@ public:
     // Everything may be shown again.
     void beginNewPass();
     // Writes the state when it changed since the last write. While another
-    // thread writes it returns at once (that write or the next one takes
-    // the change along).
+    // thread writes it waits for that write and then writes what is still
+    // new: a write already under way may have read the marks before this
+    // thread's, and the run may end before any later save.
     void save();
 
     // Pictures marked shown in the current pass.
