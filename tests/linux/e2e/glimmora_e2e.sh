@@ -139,7 +139,7 @@ colour_at() {
     shot=$((shot + 1))
     local file rgb
     file="$work/shots/$(printf '%03d' "$shot").png"
-    got=none
+    got=none got_rgb=""
     import -display "$DISPLAY" -window root "$file" 2>/dev/null || return 0
     rgb="$(convert "$file" -format "%[fx:int(255*p{$1,$2}.r+0.5)] %[fx:int(255*p{$1,$2}.g+0.5)] %[fx:int(255*p{$1,$2}.b+0.5)]" info: 2>/dev/null)"
     # shellcheck disable=SC2086
@@ -194,9 +194,10 @@ number_at() {
     shot=$((shot + 1))
     local file r g b
     file="$work/shots/$(printf '%03d' "$shot").png"
-    got=none
+    got=none got_rgb=""
     import -display "$DISPLAY" -window root "$file" 2>/dev/null || return 0
     read -r r g b <<<"$(rgb_in "$file" "$1" "$2")"
+    got_rgb="$r $g $b"
     [ -n "${b:-}" ] && ((b > 140 && b < 180)) || return 0
     local kr=$(((r - 40 + 25) / 50)) kg=$(((g - 40 + 25) / 50))
     ((kr >= 0 && kr < 4 && kg >= 0 && kg < 4)) || return 0
@@ -207,10 +208,17 @@ number_at() {
 # screenshot every 0.2 s, into `shown` (blank-separated, each once).
 numbers_shown() {
     local end=$(($(date +%s%N) + $1 * 1000000000))
+    local previous=""
     shown=""
     while (($(date +%s%N) < end)); do
         number_at 320 240
-        [ "$got" = none ] || case " $shown " in *" $got "*) ;; *) shown="$shown $got" ;; esac
+        # A cross-fade (the fade's spread is not 0) mixes two pictures of
+        # the same blue into what reads as a third: a picture counts only
+        # when two samples in a row find exactly the same colour.
+        if [ "$got" != none ] && [ "$got_rgb" = "$previous" ]; then
+            case " $shown " in *" $got "*) ;; *) shown="$shown $got" ;; esac
+        fi
+        previous="$got_rgb"
         sleep 0.2
     done
 }
