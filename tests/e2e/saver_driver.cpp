@@ -10,6 +10,8 @@
 //   saver_driver window CLASS TITLE TIMEOUT_MS     prints "window X Y W H"
 //   saver_driver syscommand TITLE COMMAND          posts WM_SYSCOMMAND to it
 //   saver_driver screen                            prints "screen W H"
+//   saver_driver desktop TIMEOUT_MS                prints "screen W H", then keeps the
+//                                                  prefix's desktop up until killed
 // Exits 0 when the step worked, 1 when it did not, 2 on a time-out.
 #include <windows.h>
 
@@ -170,6 +172,17 @@ int screen() {
     return 0;
 }
 
+// A Wine program that finds no desktop starts one and waits at most 10 s for
+// it; past that it goes on with Wine's null display (a 1024x768 screen that
+// no X window shows). Holding the desktop from here keeps later programs
+// from ever waiting for it.
+int holdDesktop(int argc, char** argv) {
+    if (argc < 3) return 1;
+    screen();
+    Sleep(static_cast<DWORD>(std::atol(argv[2])));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -181,5 +194,6 @@ int main(int argc, char** argv) {
     if (command == "window") return window(argc, argv);
     if (command == "syscommand") return syscommand(argc, argv);
     if (command == "screen") return screen();
+    if (command == "desktop") return holdDesktop(argc, argv);
     return 1;
 }

@@ -18,38 +18,19 @@ scr="$1"
 driver="$2"
 work="$3"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-wine_exec="$here/../../scripts/wine-exec"
 
 mkdir -p "$work"
 export WINEPREFIX="$work/wineprefix"
-export WINEARCH=win64
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
 scr_win="Z:$scr"
 shots="$work/shots"
 rm -rf "$shots"
 mkdir -p "$shots"
 
-source "$here/../../scripts/private-xvfb.sh"
-background=()
+source "$here/wine_session.sh"
 last_saver=none
-cleanup() {
-    local pid
-    for pid in "${background[@]}"; do kill "$pid" 2>/dev/null; done
-    # Only this prefix's processes: other Wine sessions run beside us.
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-    for pid in "${background[@]}"; do wait "$pid" 2>/dev/null; done
-    stop_private_xvfb
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
 
 # A small screen: the software renderer fills it quickly.
 start_private_xvfb 640x480x24 "$work/xvfb.log" || exit 1
-
-wine() { "$wine_exec" "$@"; }
-drive() { wine "$driver" "$@" 2>/dev/null | tr -d '\r'; }
 
 # --- Pictures of known solid colours ------------------------------------
 pictures="$work/pictures"
@@ -122,7 +103,7 @@ run_case() {
     [[ "$name" =~ ${GLIMMORA_E2E_FILTER:-.} ]] || return 0
     echo "[ RUN      ] SaverEndToEnd.$name"
     local start=$SECONDS
-    if "$@"; then
+    if hold_wine_desktop 640 480 && "$@"; then
         echo "[       OK ] SaverEndToEnd.$name ($(((SECONDS - start) * 1000)) ms)"
         passed=$((passed + 1))
     else

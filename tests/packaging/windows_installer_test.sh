@@ -13,32 +13,12 @@ set -uo pipefail
 
 installer="$1" scr="$2" driver="$3" version="$4" work="$5"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-wine_exec="$here/../../scripts/wine-exec"
 
 rm -rf "$work"
 mkdir -p "$work"
 export WINEPREFIX="$work/wineprefix"
-export WINEARCH=win64
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-source "$here/../../scripts/private-xvfb.sh"
-background=()
-cleanup() {
-    local pid
-    for pid in "${background[@]}"; do kill "$pid" 2>/dev/null; done
-    # Only this prefix's processes: other Wine sessions run beside us.
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-    for pid in "${background[@]}"; do wait "$pid" 2>/dev/null; done
-    stop_private_xvfb
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+source "$here/../e2e/wine_session.sh"
 start_private_xvfb 640x480x24 "$work/xvfb.log" || exit 1
-
-wine() { "$wine_exec" "$@"; }
-drive() { wine "$driver" "$@" 2>/dev/null | tr -d '\r'; }
 
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Glimmora'
 desktop_key='HKCU\Control Panel\Desktop'
@@ -106,6 +86,7 @@ silent_install() {
 installed_saver_runs() {
     # Keys go to the window under the pointer (no window manager).
     xdotool mousemove 320 240
+    hold_wine_desktop 640 480 || fail "no Wine desktop on the X screen" || return 1
     drive run 'C:\windows\system32\Glimmora.scr' 60000 /s >"$work/saver.status" &
     local pid=$!
     background+=("$pid")
