@@ -91,6 +91,7 @@ struct Spent {
 Spent prepareOnce(const Photo& p, bool sized, benchmark::State& state) {
     const DisplayReach reach = displayReach(kMonitorWidth, kMonitorHeight, gl().limit, theSettings);
     const PictureNeed need = sized ? reach.need : PictureNeed{};
+    const PictureNeed box = sized ? reach.box : PictureNeed{};
     TexturePool& pool = sized ? gl().pool(reach.extent.width, reach.extent.height)
                               : gl().pool(gl().limit, gl().limit);
     const double start = processSeconds();
@@ -101,7 +102,7 @@ Spent prepareOnce(const Photo& p, bool sized, benchmark::State& state) {
         return {};
     }
     SlideTexture texture;
-    if (texture.prepare(std::move(image), pool, need)) texture.uploadPrepared();
+    if (texture.prepare(std::move(image), pool, box)) texture.uploadPrepared();
     glFinish();
     return {decoded - start, processSeconds() - decoded};
 }

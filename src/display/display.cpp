@@ -14,6 +14,7 @@
 #include "slides/slide_reach.h"
 #include "slides/texture_pool.h"
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -53,10 +54,11 @@ Display::Display(void* window, ImageProvider* provider, DisplayHooks hooks)
         pool_ = std::make_unique<TexturePool>(reach.extent.width, reach.extent.height);
         loader_ = std::make_unique<SlideLoader>(provider, kLoaderCapacity, pool_.get(),
                                                 surface_->target(), *context_);
-        loader_->setPictureNeed(reach.need);
+        loader_->setPictureReach(reach);
         loader_->reverseNext = loaderDirectionToggle;
         loader_->setScreenSize(surface_->width(), surface_->height());
         loader_->start();
+        warmUpSlideDrawing();
     }
     pacer_ = FramePacer(framePeriod_, swapControl);
 }
@@ -109,10 +111,10 @@ void Display::resize(int width, int height) {
     glViewport(0, 0, width, height);
     if (loader_) {
         loader_->setScreenSize(width, height);
-        // The textures keep their storage; pictures are asked for the new
-        // size within it.
-        const PictureNeed box = boxAtDepth(width, height, nearestApproach(theSettings));
-        loader_->setPictureNeed(needWithin(box, {pool_->width(), pool_->height()}));
+        // The textures keep their storage, which bounds the pictures asked
+        // for at the new size.
+        const int limit = std::max(pool_->width(), pool_->height());
+        loader_->setPictureReach(displayReach(width, height, limit, theSettings));
     }
 }
 

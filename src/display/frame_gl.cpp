@@ -44,6 +44,37 @@ void beginSlideFrame() {
 
 void clearToBlack() { clearOpaque(); }
 
+void warmUpSlideDrawing() {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    // The state of every slide texture (see TexturePool).
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    const unsigned char texels[4 * 4 * 4] = {};
+    for (int level = 0, side = 4; side >= 1; ++level, side /= 2)
+        glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    beginSlideFrame();
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glEnable(GL_TEXTURE_2D);
+    glTranslatef(0.0f, 0.0f, -1.0f);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(-0.1f, 0.1f, 0.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(-0.1f, -0.1f, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(0.1f, -0.1f, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(0.1f, 0.1f, 0.0f);
+    glEnd();
+    glFinish();
+    glDeleteTextures(1, &name);
+    clearToBlack();
+}
+
 bool drainGLErrors() {
     bool any = false;
     for (int i = 0; i < kMostGLErrorsPerFrame; ++i) {

@@ -18,6 +18,13 @@ void beginSlideFrame();
 // A frame without slides: opaque black.
 void clearToBlack();
 
+// Draws one tiny slide in every slide's state into the back buffer, waits
+// for it and clears the buffer again. A driver builds its pipeline for a
+// state the first time it draws in it (Mesa's software rasteriser takes
+// tens of milliseconds), and this moves that work to while the first
+// picture is still being decoded. Nothing of it is ever shown.
+void warmUpSlideDrawing();
+
 // Reads every pending OpenGL error (a bounded number per frame) and writes
 // each to the debugger output; true when there was one.
 bool drainGLErrors();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "images/byte_order.h"
 
@@ -42,10 +43,11 @@ bool readFrame(const unsigned char* p, std::size_t length, Component (&component
 // marker that is not a stuffed byte or a restart.
 std::size_t skipEntropyData(const unsigned char* data, std::size_t size, std::size_t pos) {
     while (pos + 1 < size) {
-        if (data[pos] != 0xFF) {
-            ++pos;
-            continue;
-        }
+        // The library's search runs many bytes a step: a camera's scan is
+        // megabytes long, and this walk comes before every decode.
+        const void* mark = std::memchr(data + pos, 0xFF, size - 1 - pos);
+        if (!mark) return size;
+        pos = static_cast<std::size_t>(static_cast<const unsigned char*>(mark) - data);
         const unsigned char next = data[pos + 1];
         if (next == 0x00 || (next >= 0xD0 && next <= 0xD7) || next == 0xFF) {
             pos += next == 0xFF ? 1 : 2;

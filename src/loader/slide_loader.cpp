@@ -98,7 +98,9 @@ void SlideLoader::run() {
         }
         idle = false;
         if (!state_.enterProvider()) break;
-        const PictureNeed need = pictureNeed();
+        const DisplayReach reach = pictureReach();
+        const PictureNeed& box = reach.box;
+        const PictureNeed& need = reach.need;
         const auto decodeStart = std::chrono::steady_clock::now();
         // A stop ends the search for a partner; what was picked waits.
         auto picture = pairs_.next(
@@ -110,7 +112,7 @@ void SlideLoader::run() {
         // A stop that came during the decode frees the picture unused.
         if (state_.stopRequested()) break;
         reportSlowStep("decode", decodeStart);
-        if (prepareSlide(std::move(picture), need)) {
+        if (prepareSlide(std::move(picture), box)) {
             failuresInARow = 0;
             continue;
         }
@@ -129,14 +131,18 @@ void SlideLoader::run() {
     finish();
 }
 
-bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture, const PictureNeed& need) {
+bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture, const PictureNeed& box) {
     auto texture = std::make_unique<SlideTexture>();
+    // Until the first slide is ready the display shows black and its
+    // thread waits: the sizing may take a second processor meanwhile.
+    if (!preparedOne_) texture->setSizingThreads(2);
     // Sizing the picture touches nothing of the display's either.
     const auto sizingStart = std::chrono::steady_clock::now();
-    const bool prepared = texture->prepare(std::move(picture), *pool_, need, state_.stopFlag());
+    const bool prepared = texture->prepare(std::move(picture), *pool_, box, state_.stopFlag());
     if (!state_.leaveProvider()) return false;
     if (!prepared) return false;
     reportSlowStep("size", sizingStart);
+    preparedOne_ = true;
     texture->uploadPrepared(state_.stopFlag());
     if (!texture->valid()) return false;
     // The display's context draws these texels; they must all have landed
@@ -202,14 +208,14 @@ void SlideLoader::setScreenSize(int width, int height) {
     screenHeight_.store(height);
 }
 
-void SlideLoader::setPictureNeed(const PictureNeed& need) {
-    std::lock_guard lock(needMutex_);
-    need_ = need;
+void SlideLoader::setPictureReach(const DisplayReach& reach) {
+    std::lock_guard lock(reachMutex_);
+    reach_ = reach;
 }
 
-PictureNeed SlideLoader::pictureNeed() {
-    std::lock_guard lock(needMutex_);
-    return need_;
+DisplayReach SlideLoader::pictureReach() {
+    std::lock_guard lock(reachMutex_);
+    return reach_;
 }
 
 void SlideLoader::requestStop() { state_.requestStop(); }

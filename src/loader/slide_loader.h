@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "images/picture_need.h"
+#include "slides/slide_reach.h"
 #include "loader/loader_state.h"
 #include "loader/pair_composer.h"
 #include "platform/gl_context.h"
@@ -73,9 +74,10 @@ public:
     // its end; the sizing of a picture, the making of its mipmap levels and
     // its upload stop at their next band (a row, or an upload block).
     void requestStop();
-    // What the display can show of a picture, asked of the provider and
-    // given to the texture from the next picture on. Unbounded at first.
-    void setPictureNeed(const PictureNeed& need);
+    // From the next picture on, the display's reach: its box (the slides'
+    // size at their nearest approach) sizes the textures, its need is what
+    // the provider is asked for. Unbounded at first.
+    void setPictureReach(const DisplayReach& reach);
     // While paused the thread asks for no picture and uploads nothing.
     void setPaused(bool paused);
     // requestStop, then waits at most `bound` for the thread; true when it
@@ -103,8 +105,8 @@ private:
 
     void run();
     // False when the picture gave no slide.
-    bool prepareSlide(std::unique_ptr<RGBImage> picture, const PictureNeed& need);
-    PictureNeed pictureNeed();
+    bool prepareSlide(std::unique_ptr<RGBImage> picture, const PictureNeed& box);
+    DisplayReach pictureReach();
     void finish();
 
     ImageProvider* const provider_;  // not owned
@@ -121,7 +123,8 @@ private:
     std::atomic<int> screenWidth_{0};   // setScreenSize's, read by the thread
     std::atomic<int> screenHeight_{0};
     PairComposer pairs_;                 // the thread's alone
-    std::mutex needMutex_;
-    PictureNeed need_;                   // guarded by needMutex_
+    bool preparedOne_ = false;           // the thread's alone
+    std::mutex reachMutex_;
+    DisplayReach reach_;                 // guarded by reachMutex_
     std::thread thread_;
 };

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -280,11 +282,12 @@ AddTwoRows addTwoRowsFor(int count) {
     }
 }
 
-bool resampleGeneral(int srcWidth, int srcHeight, const unsigned char* src,
-                     int dstWidth, int dstHeight, unsigned char* dst,
-                     const std::atomic<bool>* cancel) {
-    const Taps rows = buildTaps(srcHeight, dstHeight);
-    const PaddedTaps columns = padded(buildTaps(srcWidth, dstWidth), dstWidth);
+// Destination rows [begin, end) of the general filter, with a row cache
+// and sums of their own: each destination row is computed from the source
+// alone, so any split of the rows gives the same bytes.
+bool resampleRows(int srcWidth, const unsigned char* src, int dstWidth, unsigned char* dst,
+                  const Taps& rows, const PaddedTaps& columns, int begin, int end,
+                  const std::atomic<bool>* cancel) {
     const AddRow start = addRowFor<true>(columns.count);
     const AddTwoRows startTwo = addTwoRowsFor(columns.count);
     const AddRow add = addRowFor<false>(columns.count);
@@ -293,8 +296,8 @@ bool resampleGeneral(int srcWidth, int srcHeight, const unsigned char* src,
     const int* index = columns.index.data();
     const float* shares = columns.share.data();
 
-    unsigned char* out = dst;
-    for (int i = 0; i < dstHeight; ++i) {
+    unsigned char* out = dst + static_cast<std::size_t>(begin) * dstWidth * 3;
+    for (int i = begin; i < end; ++i) {
         if (cancelled(cancel)) return false;
         // Every destination pixel adds its weighted source pixels in the
         // filter's own order, rows bottom to top and columns left to right
@@ -320,6 +323,31 @@ bool resampleGeneral(int srcWidth, int srcHeight, const unsigned char* src,
         out += static_cast<std::size_t>(dstWidth) * 3;
     }
     return true;
+}
+
+bool resampleGeneral(int srcWidth, int srcHeight, const unsigned char* src,
+                     int dstWidth, int dstHeight, unsigned char* dst,
+                     const std::atomic<bool>* cancel, int threads) {
+    const Taps rows = buildTaps(srcHeight, dstHeight);
+    const PaddedTaps columns = padded(buildTaps(srcWidth, dstWidth), dstWidth);
+    const int split = threads > 1 && dstHeight > 1 ? dstHeight / 2 : dstHeight;
+    std::atomic<bool> upperWhole{true};
+    std::thread upper;
+    if (split < dstHeight) {
+        try {
+            upper = std::thread([&] {
+                upperWhole = resampleRows(srcWidth, src, dstWidth, dst, rows, columns, split,
+                                          dstHeight, cancel);
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: this one does every row.
+        }
+    }
+    const int lowerEnd = upper.joinable() ? split : dstHeight;
+    const bool lowerWhole =
+        resampleRows(srcWidth, src, dstWidth, dst, rows, columns, 0, lowerEnd, cancel);
+    if (upper.joinable()) upper.join();
+    return lowerWhole && upperWhole;
 }
 
 // The general filter one destination pixel at a time, straight from the
@@ -357,10 +385,10 @@ bool resampleStreaming(int srcWidth, int srcHeight, const unsigned char* src,
 
 bool resampleImage(int srcWidth, int srcHeight, const unsigned char* src,
                    int dstWidth, int dstHeight, unsigned char* dst,
-                   const std::atomic<bool>* cancel) {
+                   const std::atomic<bool>* cancel, int threads) {
     if (srcWidth == 2 * dstWidth && srcHeight == 2 * dstHeight)
         return halve(srcWidth, src, dstWidth, dstHeight, dst, cancel);
     if (srcWidth > kLargestCachedSide || srcHeight > kLargestCachedSide)
         return resampleStreaming(srcWidth, srcHeight, src, dstWidth, dstHeight, dst, cancel);
-    return resampleGeneral(srcWidth, srcHeight, src, dstWidth, dstHeight, dst, cancel);
+    return resampleGeneral(srcWidth, srcHeight, src, dstWidth, dstHeight, dst, cancel, threads);
 }

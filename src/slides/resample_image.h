@@ -21,6 +21,10 @@ inline constexpr int kLargestCachedSide = 65536;
 // Once `cancel` (when given) reads true the filter stops before its next
 // destination row and returns false, the destination only partly written.
 // True when the whole picture was written.
+//
+// With `threads` of 2 the cached general filter shares its rows out with a
+// second thread, to the same bytes: for a picture that something waits
+// for while a processor is idle (the first one, with nothing on screen).
 bool resampleImage(int srcWidth, int srcHeight, const unsigned char* src,
                    int dstWidth, int dstHeight, unsigned char* dst,
-                   const std::atomic<bool>* cancel = nullptr);
+                   const std::atomic<bool>* cancel = nullptr, int threads = 1);

@@ -37,8 +37,8 @@ PictureNeed boxAtDepth(int width, int height, double depth) {
 TextureExtent textureExtentFor(const PictureNeed& box, int limit) {
     if (limit < 1) return {};
     if (!box.bounded()) return {limit, limit};
-    return {std::min(coveringPowerOfTwo(box.width), limit),
-            std::min(coveringPowerOfTwo(box.height), limit)};
+    return {std::min(nearestPowerOfTwo(box.width), limit),
+            std::min(nearestPowerOfTwo(box.height), limit)};
 }
 
 PictureNeed needWithin(const PictureNeed& box, const TextureExtent& extent) {
@@ -47,12 +47,12 @@ PictureNeed needWithin(const PictureNeed& box, const TextureExtent& extent) {
 }
 
 int textureSide(int side, std::int64_t fittedSide) {
-    if (fittedSide < side) return coveringPowerOfTwo(fittedSide);
+    if (fittedSide < side) return nearestPowerOfTwo(static_cast<int>(std::max<std::int64_t>(fittedSide, 1)));
     return nearestPowerOfTwo(side);
 }
 
 DisplayReach displayReach(int width, int height, int limit, const Settings& settings) {
     const PictureNeed box = boxAtDepth(width, height, nearestApproach(settings));
     const TextureExtent extent = textureExtentFor(box, limit);
-    return {extent, needWithin(box, extent)};
+    return {extent, box, needWithin(box, {limit, limit})};
 }

@@ -30,8 +30,9 @@ double nearestApproach(const Settings& settings);
 PictureNeed boxAtDepth(int width, int height, double depth);
 
 // Level 0 of the textures of a display whose pictures reach `box`: each
-// side the power of two that covers the box's, but no more than `limit`
-// (the texture limit setting or the driver's maximum).
+// side the power of two nearest the box's, but no more than `limit` (the
+// texture limit setting or the driver's maximum). No picture's texture is
+// larger (see textureSide).
 struct TextureExtent {
     int width = 0;
     int height = 0;
@@ -39,7 +40,7 @@ struct TextureExtent {
 };
 TextureExtent textureExtentFor(const PictureNeed& box, int limit);
 
-// What the loader asks the provider for: the box held within the texture.
+// The box held within the texture `extent`.
 PictureNeed needWithin(const PictureNeed& box, const TextureExtent& extent);
 
 // The smallest power of two at least n (n >= 1).
@@ -49,16 +50,23 @@ constexpr int coveringPowerOfTwo(std::int64_t n) {
     return p;
 }
 
-// One side of a picture's texture (before the pool's bound): a picture
-// larger than `need` lets it be shown gets the power of two covering what
-// it shows; one no larger keeps the power of two nearest its own side, as
-// without a need.
+// One side of a picture's texture (before the pool's bound): the power of
+// two nearest what the picture shows at most, its own side or the fitted
+// one, whichever is smaller. Nearest, as a picture's own side always was:
+// the sampler magnifies by at most 1.5 at the nearest approach, which only
+// one path end in thousands comes near, and a covering power would double
+// the texels of most photographs for that.
 int textureSide(int side, std::int64_t fittedSide);
 
 // Both for one display: the textures of a viewport of `width` x `height`
-// pixels under `limit`, and what its loader asks for.
+// pixels under `limit`, the box its pictures are fitted into at the
+// nearest approach (what sizes their textures), and what its loader asks
+// the decoders for: the box held within the limit, not within the nearest
+// powers, since a picture's texture may be wider or taller than its fitted
+// size and the decode must cover that side too.
 struct DisplayReach {
     TextureExtent extent;
+    PictureNeed box;
     PictureNeed need;
 };
 DisplayReach displayReach(int width, int height, int limit, const Settings& settings);

@@ -13,10 +13,10 @@ namespace {
 
 // Null when memory ran short or `cancel` stopped the filter part way.
 std::unique_ptr<RGBImage> resized(const RGBImage& image, int width, int height,
-                                  const std::atomic<bool>* cancel) {
+                                  const std::atomic<bool>* cancel, int threads = 1) {
     auto result = makeRGBImage(width, height);
     if (result && !resampleImage(image.width, image.height, image.pixels, width, height,
-                                 result->pixels, cancel))
+                                 result->pixels, cancel, threads))
         result.reset();
     return result;
 }
@@ -62,7 +62,7 @@ bool SlideTexture::prepare(std::unique_ptr<RGBImage> image, TexturePool& pool,
     sMax_ = static_cast<float>(width) / static_cast<float>(pool.width());
     tMax_ = static_cast<float>(height) / static_cast<float>(pool.height());
     if (width != image->width || height != image->height) {
-        image = resized(*image, width, height, cancel);
+        image = resized(*image, width, height, cancel, sizingThreads_);
         if (!image) return false;
     }
     prepared_ = std::move(image);

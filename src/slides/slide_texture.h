@@ -41,10 +41,13 @@ public:
                  const std::atomic<bool>* cancel = nullptr);
     // The same for a picture that is never shown larger than `need` (see
     // PictureNeed): a picture larger than that gets, on each side, the
-    // power of two that covers what it shows instead of the one nearest its
-    // own size, and is resampled to it once.
+    // power of two nearest what it shows instead of the one nearest its own
+    // size (see textureSide), and is resampled to it once.
     bool prepare(std::unique_ptr<RGBImage> image, TexturePool& pool, const PictureNeed& need,
                  const std::atomic<bool>* cancel = nullptr);
+    // How many threads prepare() may size the picture with (see
+    // resampleImage); 1 unless set.
+    void setSizingThreads(int threads) { sizingThreads_ = threads; }
     // The OpenGL part: takes a name and writes the prepared picture's chain.
     // Once `cancel` (when given) reads true it stops before the next block
     // or the next row of a mipmap level being made, and the texture stays
@@ -85,5 +88,6 @@ private:
     float sMax_ = 0.0f;
     float tMax_ = 0.0f;
     unsigned int name_ = 0;
+    int sizingThreads_ = 1;
     bool valid_ = false;
 };

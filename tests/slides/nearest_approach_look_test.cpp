@@ -102,20 +102,20 @@ TEST_F(NearestApproachLook, SizedTextureLooksLikeTheFullSizeOne) {
     const auto reference = drawAt(full, depth);
 
     const DisplayReach reach = displayReach(kViewWidth, kViewHeight, kFullLimit, theSettings);
-    // What the display computes for this small window: textures of 512.
-    ASSERT_EQ(reach.extent, (TextureExtent{512, 512}));
+    // What the display computes for this small window: textures of 512x256.
+    ASSERT_EQ(reach.extent, (TextureExtent{512, 256}));
     // Half the need stands for a sizing fault: the comparison must see it.
     const LookCase cases[] = {{"as computed", 1.0, true}, {"half of it", 0.5, false}};
     for (const LookCase& c : cases) {
-        const PictureNeed need{static_cast<int>(reach.need.width * c.needShare),
-                               static_cast<int>(reach.need.height * c.needShare)};
+        const PictureNeed box{static_cast<int>(reach.box.width * c.needShare),
+                              static_cast<int>(reach.box.height * c.needShare)};
         TexturePool pool(reach.extent.width, reach.extent.height);
         SlideTexture sized;
-        auto picture = decodeJpegFor(data, file.size(), need);
+        auto picture = decodeJpegFor(data, file.size(), needWithin(box, {kFullLimit, kFullLimit}));
         ASSERT_TRUE(picture);
         // Decoded at a reduced scale, never below what is shown.
         EXPECT_LT(picture->width, 1600) << c.name;
-        ASSERT_TRUE(sized.prepare(std::move(picture), pool, need));
+        ASSERT_TRUE(sized.prepare(std::move(picture), pool, box));
         sized.uploadPrepared();
         ASSERT_TRUE(sized.valid());
         const double difference = meanDifference(drawAt(sized, depth), reference);

@@ -13,11 +13,11 @@ namespace {
 
 using Pixels = std::vector<unsigned char>;
 
-Pixels resample(int w, int h, const Pixels& src, int dw, int dh) {
+Pixels resample(int w, int h, const Pixels& src, int dw, int dh, int threads = 1) {
     EXPECT_EQ(src.size(), static_cast<std::size_t>(w) * h * 3);
     // One guard byte past the end catches writes beyond the picture.
     Pixels dst(static_cast<std::size_t>(dw) * dh * 3 + 1, 0xA5);
-    resampleImage(w, h, src.data(), dw, dh, dst.data());
+    resampleImage(w, h, src.data(), dw, dh, dst.data(), nullptr, threads);
     EXPECT_EQ(dst.back(), 0xA5);
     dst.pop_back();
     return dst;
@@ -189,23 +189,28 @@ TEST(ResampleImage, GeneralPathMatchesTheDirectFilterByteForByte) {
     unsigned seed = 11;
     for (const Case& c : cases) {
         const Pixels src = noise(c.w, c.h, ++seed);
-        ASSERT_EQ(resample(c.w, c.h, src, c.dw, c.dh), directFilter(c.w, c.h, src, c.dw, c.dh))
-            << c.w << "x" << c.h << " to " << c.dw << "x" << c.dh;
+        const Pixels direct = directFilter(c.w, c.h, src, c.dw, c.dh);
+        // Rows shared out with a second thread come out the same.
+        for (int threads : {1, 2})
+            ASSERT_EQ(resample(c.w, c.h, src, c.dw, c.dh, threads), direct)
+                << c.w << "x" << c.h << " to " << c.dw << "x" << c.dh << ", threads " << threads;
     }
 }
 
 TEST(ResampleImage, EveryPathStopsAtACancelBeforeItsNextRow) {
     // The halving, the cached general filter and the streaming one (a
-    // source wider than the cached filter takes).
-    const struct { int w, h, dw, dh; } cases[] = {
-        {64, 48, 32, 24}, {64, 48, 50, 20}, {kLargestCachedSide + 2, 2, 8, 1}};
+    // source wider than the cached filter takes); the general one also
+    // with its rows shared by two threads.
+    const struct { int w, h, dw, dh, threads; } cases[] = {
+        {64, 48, 32, 24, 1}, {64, 48, 50, 20, 1}, {64, 48, 50, 20, 2},
+        {kLargestCachedSide + 2, 2, 8, 1, 1}};
     for (const auto& c : cases) {
         const Pixels src = noise(c.w, c.h, 7);
         for (bool cancelled : {false, true}) {
             const std::atomic<bool> cancel{cancelled};
             Pixels dst(static_cast<std::size_t>(c.dw) * c.dh * 3, 0xA5);
             const bool whole =
-                resampleImage(c.w, c.h, src.data(), c.dw, c.dh, dst.data(), &cancel);
+                resampleImage(c.w, c.h, src.data(), c.dw, c.dh, dst.data(), &cancel, c.threads);
             EXPECT_EQ(whole, !cancelled) << c.w << "x" << c.h;
             if (cancelled) {
                 EXPECT_TRUE(std::all_of(dst.begin(), dst.end(), [](unsigned char v) { return v == 0xA5; }))

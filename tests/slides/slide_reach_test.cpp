@@ -38,14 +38,14 @@ struct ReachCase {
     PictureNeed need;
 };
 
-TEST(SlideReach, TexturesCoverTheBoxAtTheNearestApproachWithinTheLimit) {
+TEST(SlideReach, TexturesAreThePowersNearestTheBoxAtTheNearestApproachWithinTheLimit) {
     // With the default path the nearest approach is 0.68.
     const ReachCase cases[] = {
-        {1280, 1024, 4096, {2048, 2048}, {1883, 1506}},
-        {1920, 1080, 4096, {4096, 2048}, {2824, 1589}},
+        {1280, 1024, 4096, {2048, 1024}, {1883, 1506}},
+        {1920, 1080, 4096, {2048, 2048}, {2824, 1589}},
         {3840, 2160, 4096, {4096, 4096}, {4096, 3177}},  // the limit holds the box
         {1920, 1080, 1024, {1024, 1024}, {1024, 1024}},  // texDim 1024
-        {152, 112, 4096, {256, 256}, {224, 165}},        // the preview pane
+        {152, 112, 4096, {256, 128}, {224, 165}},        // the preview pane
         {1, 1, 4096, {2, 2}, {2, 2}},
     };
     SettingsGuard guard;
@@ -54,6 +54,7 @@ TEST(SlideReach, TexturesCoverTheBoxAtTheNearestApproachWithinTheLimit) {
         const DisplayReach reach = displayReach(c.width, c.height, c.limit, theSettings);
         EXPECT_EQ(reach.extent, c.extent) << c.width << "x" << c.height;
         EXPECT_EQ(reach.need, c.need) << c.width << "x" << c.height;
+        EXPECT_EQ(reach.box, boxAtDepth(c.width, c.height, 0.68)) << c.width << "x" << c.height;
     }
 }
 
@@ -70,10 +71,11 @@ struct SideCase {
     int texture;
 };
 
-TEST(SlideReach, ATextureSideCoversWhatIsShownOrIsTheNearestPowerOfTwo) {
+TEST(SlideReach, ATextureSideIsThePowerOfTwoNearestWhatIsShown) {
     const SideCase cases[] = {
-        {5184, 1883, 2048},  // shown smaller: the power covering what is shown
-        {3000, 2118, 4096},  // even above the power nearest its own side
+        {5184, 1883, 2048},  // shown smaller: the power nearest what is shown
+        {4000, 1365, 1024},  // which may lie below it
+        {3000, 2118, 2048},
         {2592, 2048, 2048},  // exactly a power
         {1300, 1300, 1024},  // shown whole: nearest, as without a need
         {768, 768, 1024},    // a tie goes up

@@ -303,10 +303,10 @@ struct NeedCase {
 // the power of two nearest its own side.
 TEST_F(SlideTextureTest, APictureIsTexturedNoLargerThanItsNeedShowsIt) {
     const NeedCase cases[] = {
-        {4000, 3000, {300, 300}, 0.5f, 0.25f},   // shown 300x225: 512x256
+        {4000, 3000, {300, 300}, 0.25f, 0.25f},  // shown 300x225: 256x256
         {4000, 3000, {}, 1.0f, 1.0f},            // no bound: clamped to the pool
         {640, 480, {1000, 1000}, 0.5f, 0.5f},    // shown whole: 512x512 as before
-        {3000, 4000, {2000, 500}, 0.5f, 0.5f},   // upright, its height limits: 375x500
+        {3000, 4000, {2000, 500}, 0.25f, 0.5f},  // upright, its height limits: 375x500
     };
     auto pool = prefilledPool(1024);
     for (const NeedCase& c : cases) {
