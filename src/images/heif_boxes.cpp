@@ -219,11 +219,25 @@ std::vector<const HeifProperty*> HeifStructure::propertiesOf(const HeifItem& ite
     return found;
 }
 
+bool HeifStructure::dataFits(const HeifItem& item, std::size_t fileSize) const {
+    if (item.construction > 1 || (item.construction == 1 && !idat)) return false;
+    const std::uint64_t sourceSize = item.construction == 1 ? idatSize : fileSize;
+    std::uint64_t total = 0;
+    for (const HeifExtent& extent : item.extents) {
+        const std::uint64_t start = item.baseOffset + extent.offset;
+        const std::uint64_t length = extent.length ? extent.length : sourceSize - std::min(start, sourceSize);
+        if (start < item.baseOffset || start > sourceSize || length > sourceSize - start) return false;
+        total += length;
+        if (total > sourceSize) return false;
+    }
+    return true;
+}
+
 std::optional<std::vector<unsigned char>> HeifStructure::data(const HeifItem& item, const unsigned char* file,
                                                               std::size_t fileSize) const {
     const unsigned char* source = item.construction == 1 ? idat : file;
     const std::size_t sourceSize = item.construction == 1 ? idatSize : fileSize;
-    if (item.construction > 1 || !source) return std::nullopt;
+    if (item.construction > 1 || !source || !dataFits(item, fileSize)) return std::nullopt;
     std::vector<unsigned char> bytes;
     for (const HeifExtent& extent : item.extents) {
         const std::uint64_t start = item.baseOffset + extent.offset;

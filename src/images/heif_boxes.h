@@ -56,9 +56,14 @@ struct HeifStructure {
     // The item's associated properties of `type`.
     std::vector<const HeifProperty*> propertiesOf(const HeifItem& item, const char* type) const;
     // The item's bytes, its extents joined; nothing when they lie outside
-    // the file.
+    // the file or add up to more than it (see dataFits).
     std::optional<std::vector<unsigned char>> data(const HeifItem& item, const unsigned char* file,
                                                    std::size_t fileSize) const;
+    // True when the item's extents lie inside their source (the file or
+    // the idat box) and together hold no more bytes than it. Extents may
+    // name the same bytes again and again: a file of a kilobyte could make
+    // its reader join gigabytes.
+    bool dataFits(const HeifItem& item, std::size_t fileSize) const;
 };
 
 bool isFourCC(const FourCC& code, const char* text);

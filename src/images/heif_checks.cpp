@@ -165,6 +165,9 @@ private:
 bool heifStructureAcceptable(const unsigned char* data, std::size_t size) {
     const auto structure = readHeifStructure(data, size);
     if (!structure) return true;
+    // libheif joins an item's extents as they are listed.
+    for (const auto& [id, item] : structure->items)
+        if (!item.extents.empty() && !structure->dataFits(item, size)) return false;
     Walk walk(*structure, data, size);
     if (!walk.visit(structure->primary, 0)) return false;
     // The primary picture's own alpha is decoded with it.

@@ -102,6 +102,7 @@ struct Item {
     std::string type;
     std::string data;
     std::vector<std::string> properties;  // whole property boxes
+    int extents = 1;                      // how often iloc lists its data
 };
 
 struct Reference {
@@ -145,7 +146,8 @@ std::string heifFile(const std::vector<Item>& items, const std::vector<Reference
         std::string locations = be(0x44, 1) + be(0, 1) + be(items.size(), 2);
         std::uint64_t at = mdatStart + 8;
         for (const Item& item : items) {
-            locations += be(item.id, 2) + be(0, 2) + be(1, 2) + be(at, 4) + be(item.data.size(), 4);
+            locations += be(item.id, 2) + be(0, 2) + be(item.extents, 2);
+            for (int e = 0; e < item.extents; ++e) locations += be(at, 4) + be(item.data.size(), 4);
             at += item.data.size();
         }
         return fullBox("meta", 0,
@@ -236,6 +238,10 @@ TEST(HeifStructureChecks, RefusedBeforeLibheifDecodes) {
          {{"dimg", 1, {2}}, {"auxl", 3, {2}}}, false},
         {"primary alpha with nine pictures", {hevc(1, 64, 48), hevc(2, 64, 48, {alphaAux()}, 9)},
          {{"auxl", 2, {1}}}, false},
+        {"data listed twice, within the file", {{1, "hvc1", hevcPictures(1), {hvcC(64, 48), ispe(64, 48)}, 2}},
+         {}, true},
+        {"data listed until it outgrows the file",
+         {{1, "hvc1", hevcPictures(1), {hvcC(64, 48), ispe(64, 48)}, 4000}}, {}, false},
     };
     for (const Row& row : table) {
         SCOPED_TRACE(row.name);
