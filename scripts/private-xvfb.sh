@@ -5,11 +5,28 @@
 # xvfb_pid. stop_private_xvfb ends it. The server picks the display itself
 # (-displayfd) and takes its lock atomically, so servers started at the same
 # moment by other scripts or sessions never end up sharing one; it reports
-# the number only once it accepts connections.
+# the number only once it accepts connections. A server that reported a
+# number and then does not answer a client there (a CI run once met one:
+# every client was refused) is ended and another one started, up to three.
 
 xvfb_pid=""
 
 start_private_xvfb() {
+    local attempt
+    for attempt in 1 2 3; do
+        start_one_xvfb "$@" || return 1
+        # xdpyinfo waits for the server's answer, or fails at once.
+        if timeout 20 xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
+            return 0
+        fi
+        echo "Xvfb on $DISPLAY does not answer; starting another (see $2)" >&2
+        stop_private_xvfb
+    done
+    echo "no X display answers (see $2)" >&2
+    return 1
+}
+
+start_one_xvfb() {
     local size="$1" log="$2" number_file number="" _
     number_file="$(mktemp "${TMPDIR:-/tmp}/glimmora-xvfb.XXXXXX")" || return 1
     Xvfb -displayfd 3 -screen 0 "$size" +extension GLX -nolisten tcp \

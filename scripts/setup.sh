@@ -27,8 +27,9 @@ PACKAGES=(
   binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libz-mingw-w64-dev
   # running the Windows build
   wine wine64 xvfb xauth
-  # driving and capturing the saver's windows on Xvfb (screenshots)
-  xdotool imagemagick
+  # driving and capturing the saver's windows on Xvfb (screenshots), and
+  # asking a fresh X server whether it answers (xdpyinfo)
+  xdotool imagemagick x11-utils
   # native OpenGL through EGL on Mesa
   libegl-dev libegl-mesa0 libgl1-mesa-dri libglu1-mesa-dev libglx-mesa0
   # the Linux program: X11 windows, monitor rates, its settings file checked

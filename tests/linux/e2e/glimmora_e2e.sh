@@ -362,7 +362,7 @@ own_window_close)
         wait_first_picture
         expect_colour 320 240 blue
         id="$(xdotool search --name '^Glimmora$' | head -1)"
-        [ -n "$id" ] || fail "no window named Glimmora"
+        [ -n "$id" ] || fail "no window named Glimmora; it said: $(tail -3 "$log")"
         geometry="$(xwininfo -id "$id" | grep -E 'Width|Height' | grep -oE '[0-9]+' | tr '\n' x)"
         [ "$geometry" = 640x480x ] || fail "own window is ${geometry%x}, not the root's 640x480"
         if [ "$how" = close ]; then
@@ -405,7 +405,7 @@ stalled_folder)
         [ -n "$id" ] && break
         sleep 0.1
     done
-    [ -n "$id" ] || fail "no window named Glimmora"
+    [ -n "$id" ] || fail "no window named Glimmora; it said: $(tail -3 "$log")"
     sleep 1
     xdotool key --window "$id" q
     start=$(date +%s%N)
@@ -707,7 +707,7 @@ geometry)
         start_glimmora -window -geometry "$geometry" --dir "$pictures"
         wait_first_picture
         id="$(xdotool search --name '^Glimmora$' | head -1)"
-        [ -n "$id" ] || fail "no window named Glimmora"
+        [ -n "$id" ] || fail "no window named Glimmora; it said: $(tail -3 "$log")"
         info="$(xwininfo -id "$id")"
         got="$(awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
             /Width:/ {w = $NF} /Height:/ {h = $NF} END {print w "x" h "+" x "+" y}' <<<"$info")"
