@@ -32,7 +32,9 @@ bool loaderDirectionToggle = false;
 }  // namespace
 
 Display::Display(void* window, ImageProvider* provider, DisplayHooks hooks)
-    : hooks_(std::move(hooks)), surface_(std::make_unique<WindowSurface>(window)) {
+    : hooks_(std::move(hooks)),
+      provider_(provider),
+      surface_(std::make_unique<WindowSurface>(window)) {
     const bool formatSet = surface_->valid() && selectPixelFormat(*surface_);
     const int hz = surface_->valid() ? surface_->refreshHz() : 0;
     framePeriod_ = hz > 1 ? 1.0 / hz : kDefaultFramePeriod;

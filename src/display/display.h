@@ -116,11 +116,15 @@ private:
     // The pacing wait of a frame without a slide.
     void waitForFirstSlide(std::uint32_t milliseconds);
     void drawSlides(double dt, double remaining);
+    // Draws `slide` and, the first time, tells the provider its picture is
+    // on screen.
+    void drawShown(Slide& slide, double dt, bool countDown);
     void handOver();
     std::uint32_t readClock();
     void wait(std::uint32_t milliseconds);
 
     DisplayHooks hooks_;
+    ImageProvider* provider_ = nullptr;  // not owned; every display's
     double framePeriod_ = 1.0 / 60.0;
     std::uint32_t lastTickMs_ = 0;
     float fadeSeconds_ = 0.0f;

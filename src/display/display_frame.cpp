@@ -4,6 +4,7 @@
 #include "display/random.h"
 #include "display/single_precision.h"
 #include "display/stopwatch.h"
+#include "images/image_provider.h"
 #include "loader/slide_loader.h"
 #include "platform/gl.h"
 #include "platform/gl_context.h"
@@ -86,7 +87,7 @@ double Display::frameTime() {
 void Display::drawSlides(double dt, double remaining) {
     if (remaining >= fadeSeconds_) {
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        current_->draw(dt, true);
+        drawShown(*current_, dt, true);
         return;
     }
     if (!incoming_) {
@@ -98,15 +99,22 @@ void Display::drawSlides(double dt, double remaining) {
         // Held fully visible, and not falling further due, until a
         // successor is ready.
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        current_->draw(dt, false);
+        drawShown(*current_, dt, false);
         return;
     }
     float v = singlePrecision((fadeSeconds_ - remaining) / fadeSeconds_);
     if (v > 1.0f) v = 1.0f;
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f - v);
-    current_->draw(dt, true);
+    drawShown(*current_, dt, true);
     glColor4f(1.0f, 1.0f, 1.0f, v);
-    incoming_->draw(dt, true);
+    drawShown(*incoming_, dt, true);
+}
+
+void Display::drawShown(Slide& slide, double dt, bool countDown) {
+    slide.draw(dt, countDown);
+    if (slide.files.empty() || !provider_) return;
+    for (const std::string& file : slide.files) provider_->pictureShown(file);
+    slide.files.clear();
 }
 
 void Display::handOver() {

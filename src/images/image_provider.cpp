@@ -70,3 +70,5 @@ std::unique_ptr<RGBImage> ImageProvider::nextImage(const PictureNeed&) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
+
+void ImageProvider::pictureShown(const std::string&) {}

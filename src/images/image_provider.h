@@ -15,6 +15,10 @@ public:
     virtual std::unique_ptr<RGBImage> nextImage(const PictureNeed& need);
     // The picture at its full size.
     std::unique_ptr<RGBImage> nextImage() { return nextImage(PictureNeed{}); }
+    // A display tells it that a picture made from `file` (one of an
+    // RGBImage's files) is on screen; safe to call from any thread. The base
+    // version keeps nothing.
+    virtual void pictureShown(const std::string& file);
 
 protected:
     // Providers are always destroyed through their own concrete type.

@@ -73,7 +73,10 @@ std::unique_ptr<RGBImage> RandomImageProvider::nextImage(const PictureNeed& need
         if (!takeNextPath(path)) return ImageProvider::nextImage(need);
         // Outside the provider's lock: other loaders go on meanwhile.
         if (memory) memory->save();
-        if (auto image = decoder(path, need)) return image;
+        if (auto image = decoder(path, need)) {
+            image->files = {path};
+            return image;
+        }
         dropFile(path);
     }
 }
@@ -103,7 +106,6 @@ bool RandomImageProvider::takeNextPath(std::string& path) {
     path = files[cursor];
     ++cursor;
     servedAny = true;
-    if (memory) memory->markShown(path);
     return true;
 }
 
@@ -202,4 +204,12 @@ RandomImageProvider::Snapshot RandomImageProvider::snapshot() {
 bool RandomImageProvider::listingComplete() {
     std::lock_guard<SynchronizedObject> guard(*this);
     return walkFinished();
+}
+
+void RandomImageProvider::pictureShown(const std::string& file) {
+    // Not when served: the slides queued, waiting for a partner or fading in
+    // when a run ends were never seen, and the next run shows them first.
+    // One served at the end of a pass and seen after the next began counts
+    // in the new pass, so it does not come again straight away.
+    if (memory) memory->markShown(file);
 }

@@ -61,6 +61,7 @@ public:
     // Never null. Decodes without holding the lock, so loaders decode in
     // parallel.
     std::unique_ptr<RGBImage> nextImage(const PictureNeed& need) override;
+    void pictureShown(const std::string& file) override;
     using ImageProvider::nextImage;
 
     static Decoder loadImageFileDecoder();

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 // A decoded picture: packed 8-bit R, G, B rows with no padding, the bottom
 // row of the picture first. The pixel buffer comes from malloc and goes with
@@ -11,6 +13,9 @@ struct RGBImage {
     std::int32_t width = 0;
     std::int32_t height = 0;
     unsigned char* pixels = nullptr;
+    // The picture files it shows (two for a pair, none for a checkerboard),
+    // for the provider to be told when it first appears.
+    std::vector<std::string> files;
 
     RGBImage() = default;
     ~RGBImage();

@@ -29,3 +29,5 @@ bool HeadStartProvider::headStartRunning() {
     std::lock_guard lock(mutex_);
     return first_.valid() && first_.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
 }
+
+void HeadStartProvider::pictureShown(const std::string& file) { provider_->pictureShown(file); }

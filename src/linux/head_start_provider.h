@@ -23,6 +23,7 @@ public:
     // The first call takes the early decode, made at the need given at
     // construction.
     std::unique_ptr<RGBImage> nextImage(const PictureNeed& need) override;
+    void pictureShown(const std::string& file) override;
     using ImageProvider::nextImage;
 
     // The early decode still runs and nobody took it (the loader never

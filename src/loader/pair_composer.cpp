@@ -92,6 +92,8 @@ std::unique_ptr<RGBImage> composePair(const RGBImage& first, const RGBImage& sec
                        layout.firstAlong);
     }
     if (!placed) return nullptr;
+    pair->files = first.files;
+    pair->files.insert(pair->files.end(), second.files.begin(), second.files.end());
     return pair;
 }
 

@@ -132,6 +132,8 @@ void SlideLoader::run() {
 }
 
 bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture, const PictureNeed& box) {
+    std::vector<std::string> files;
+    if (picture) files = std::move(picture->files);
     auto texture = std::make_unique<SlideTexture>();
     // Until the first slide is ready the display shows black and its
     // thread waits: the sizing may take a second processor meanwhile.
@@ -150,6 +152,7 @@ bool SlideLoader::prepareSlide(std::unique_ptr<RGBImage> picture, const PictureN
     // picture or a torn one.
     glFinish();
     auto slide = std::make_unique<Slide>(std::move(texture));
+    slide->files = std::move(files);
     slide->randomize(reverseNext);
     reverseNext = !reverseNext;
     {

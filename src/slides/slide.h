@@ -1,6 +1,8 @@
 #pragma once
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "slides/slide_texture.h"
 
@@ -27,4 +29,7 @@ public:
     std::array<double, 3> position{};  // centre of the rectangle
     double remaining = 0.0;            // seconds until due; may go negative
     std::unique_ptr<SlideTexture> texture;  // may be null
+    // Its picture's files, until the display tells the provider they are
+    // on screen (then empty).
+    std::vector<std::string> files;
 };

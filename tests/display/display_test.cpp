@@ -10,6 +10,7 @@
 
 #include <limits>
 #include <string>
+#include <vector>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -117,16 +118,21 @@ TEST_F(DisplayTest, CrossFadeBlendsBothSlidesThenHandsOver) {
     ASSERT_TRUE(showFirstSlide(*display));
     expectColour(centre_, {200, 0, 0});
     const double p = display->framePeriod();
+    // A picture counts as shown once drawn, not once queued.
+    using Files = std::vector<std::string>;
+    EXPECT_EQ(provider_.shown(), Files{"picture-1"});
 
     // To half the fade: T = 0.5 at the start of the next frame.
     frameAfter(*display, static_cast<int>(std::lround(1.5 / p)) - 1);
     expectColour(centre_, {200, 0, 0});
     ASSERT_TRUE(provider_.waitForCalls(3));  // picture 2 is queued
+    EXPECT_EQ(provider_.shown(), Files{"picture-1"});
     const double t = display->current()->remaining;
     ASSERT_NEAR(t, 0.5, 1e-9);
     frameAfter(*display, 1);
     ASSERT_EQ(pictureOf(display->incoming()), 2);
     expectColour(centre_, {100, 100, 0});
+    EXPECT_EQ(provider_.shown(), (Files{"picture-1", "picture-2"}));
 
     // Past the end: the old slide at alpha 0, the new one at 1.
     frameAfter(*display, 40);
@@ -135,6 +141,7 @@ TEST_F(DisplayTest, CrossFadeBlendsBothSlidesThenHandsOver) {
     expectColour(centre_, {0, 200, 0});
     EXPECT_EQ(pictureOf(display->current()), 2);
     EXPECT_EQ(pictureOf(display->incoming()), 3);
+    EXPECT_EQ(provider_.shown(), (Files{"picture-1", "picture-2"}));
 }
 
 TEST_F(DisplayTest, SlideIsHeldWhileNoSuccessorIsReady) {

@@ -9,12 +9,12 @@ namespace {
 // One run of the show: a provider on `folders` remembering its pass in
 // `state`, serving `count` pictures.
 std::vector<std::string> run(const std::vector<std::string>& folders, const std::string& state,
-                             int count) {
+                             int count, int shown = -1) {
     FakeDecoder decoder;
     RandomImageProvider provider(folders, decoder.function(),
                                  RandomImageProvider::FirstChunk::AtConstruction,
                                  std::make_unique<PassMemory>(state, folders));
-    return serve(provider, decoder, count);
+    return serve(provider, decoder, count, shown);
 }
 
 std::set<std::string> minus(const std::vector<std::string>& all, const std::vector<std::string>& some) {
@@ -43,6 +43,16 @@ TEST_F(ProviderTest, TheNextRunShowsTheRestOfThePassFirst) {
         // All shown: the third run begins a new pass, every file in it once.
         EXPECT_EQ(asSet(run(folders, state, 8)), asSet(all));
     }
+}
+
+TEST_F(ProviderTest, PicturesServedButNeverOnScreenComeFirstInTheNextRun) {
+    TempDir dir, stateDir;
+    const std::vector<std::string> folders = {makeDir(dir.file("pictures"))};
+    const auto all = makeFiles(folders[0], 8);
+    const std::string state = stateDir.file("state");
+    // Four served, one seen: the other three were queued when the run ended.
+    const auto first = run(folders, state, 4, 1);
+    EXPECT_EQ(asSet(run(folders, state, 7)), minus(all, {first[0]}));
 }
 
 TEST_F(ProviderTest, AddedFilesJoinThePassRemovedOnesDropOut) {
@@ -92,7 +102,10 @@ TEST_F(ProviderTest, LoadersServingAtOnceLeaveTheWholePassInTheState) {
         std::vector<std::thread> loaders;
         for (int t = 0; t < 4; ++t)
             loaders.emplace_back([&] {
-                for (int i = 0; i < 24; ++i) provider.nextImage();
+                for (int i = 0; i < 24; ++i) {
+                    const auto image = provider.nextImage();
+                    for (const auto& file : image->files) provider.pictureShown(file);
+                }
             });
         for (auto& loader : loaders) loader.join();
         EXPECT_EQ(asSet(decoder.decoded()).size(), 96u);

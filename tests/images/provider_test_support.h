@@ -119,11 +119,16 @@ inline std::vector<std::string> filesInListingOrder(const std::string& dir) {
 
 // Serves `count` pictures, none of them the fallback, and returns the
 // paths decoded for them.
+// Serves `count` pictures, the first `shown` of them (all by default) told
+// to the provider as on screen, as a display would.
 inline std::vector<std::string> serve(RandomImageProvider& provider, FakeDecoder& decoder,
-                                      int count) {
+                                      int count, int shown = -1) {
     const std::size_t start = decoder.decoded().size();
     for (int i = 0; i < count; ++i) {
-        EXPECT_FALSE(isCheckerboard(provider.nextImage())) << "call " << i;
+        auto image = provider.nextImage();
+        EXPECT_FALSE(isCheckerboard(image)) << "call " << i;
+        if (image && (shown < 0 || i < shown))
+            for (const auto& file : image->files) provider.pictureShown(file);
     }
     const auto decoded = decoder.decoded();
     return {decoded.begin() + static_cast<std::ptrdiff_t>(start), decoded.end()};

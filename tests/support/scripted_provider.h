@@ -6,14 +6,17 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "images/image_provider.h"
 #include "images/rgb_image.h"
 
 // A picture source for loader and display tests. Picture n (from 1) is a
 // solid colour of `colour(n)`, (16 + n) x 16 pixels, so its slide's aspect
-// tells which picture it shows: n = 16 * aspect - 16. Calls from a chosen one
-// on can be held until released, standing in for a slow decode.
+// tells which picture it shows: n = 16 * aspect - 16; its file is
+// "picture-n". Calls from a chosen one on can be held until released,
+// standing in for a slow decode.
 class ScriptedProvider final : public ImageProvider {
 public:
     using Colour = std::function<std::array<unsigned char, 3>(int n)>;
@@ -37,7 +40,17 @@ public:
         const auto c = colour_(n);
         for (int i = 0; i < (16 + n) * 16; ++i)
             for (int k = 0; k < 3; ++k) image->pixels[i * 3 + k] = c[k];
+        image->files = {"picture-" + std::to_string(n)};
         return image;
+    }
+    void pictureShown(const std::string& file) override {
+        std::lock_guard lock(mutex_);
+        shown_.push_back(file);
+    }
+    // The files that displays said were on screen, in order.
+    std::vector<std::string> shown() {
+        std::lock_guard lock(mutex_);
+        return shown_;
     }
 
     // Calls number `n` and later wait until release().
@@ -78,6 +91,7 @@ private:
     int calls_ = 0;     // guarded by mutex_
     int holdFrom_ = 0;  // guarded by mutex_; 0 holds nothing
     PictureNeed lastNeed_;  // guarded by mutex_
+    std::vector<std::string> shown_;  // guarded by mutex_
     std::atomic<int> nullFrom_{0};
     std::atomic<int> nullUntil_{0};
 };
