@@ -107,6 +107,8 @@ Display::~Display() {
 
 int Display::textureSize() const { return pool_ ? pool_->width() : 0; }
 
+int Display::queuedSlides() { return loader_ ? loader_->queuedSlides() : 0; }
+
 void Display::resize(int width, int height) {
     if (!context_ || width < 1 || height < 1) return;
     context_->makeCurrent();

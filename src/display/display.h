@@ -86,6 +86,8 @@ public:
     void requestLoaderStop();
     // Waits at most `bound` for the loader thread to end; true once it has.
     bool waitForLoader(std::chrono::milliseconds bound);
+    // Slides the loader has ready, for tests; 0 without a loader.
+    int queuedSlides();
     // While paused (the monitor is off) the loader prepares nothing. The
     // first frame after the pause moves the slides by one period, whatever
     // the time it lasted.

@@ -300,6 +300,12 @@ TEST_F(DisplayTest, TeardownWaitsForAnUploadButNotPastTheBound) {
     auto display = makeDisplay(5s);
     ASSERT_TRUE(showFirstSlide(*display));
     ASSERT_TRUE(provider_.waitForCalls(3));
+    // Idle once both slides are queued: a loader still inside the provider
+    // would be left, as it should, and this case is about an idle one.
+    const auto giveUp = std::chrono::steady_clock::now() + 20s;
+    while (display->queuedSlides() < 2 && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(display->queuedSlides(), 2);
     const std::size_t before = left_behind::count();
     DebugOutputCapture capture;
     display->requestLoaderStop();
