@@ -3,6 +3,7 @@
 #include "display/gl_vsync.h"
 #include "platform/debug_output.h"
 #include "platform/gl.h"
+#include "slides/texture_pool.h"
 
 namespace {
 
@@ -48,11 +49,7 @@ void warmUpSlideDrawing() {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
-    // The state of every slide texture (see TexturePool).
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    setSlideSampling();
     const unsigned char texels[4 * 4 * 4] = {};
     for (int level = 0, side = 4; side >= 1; ++level, side /= 2)
         glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);

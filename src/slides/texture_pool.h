@@ -2,6 +2,10 @@
 #include <deque>
 #include <mutex>
 
+// Sets the sampling of a slide texture (clamped, trilinear) on the bound
+// texture: every pool texture has it, and so has the display's warm-up.
+void setSlideSampling();
+
 // The texture names of one display. Every texture has the same storage, a
 // full mipmap chain below a width x height level 0, so a name whose slide is
 // gone can be handed out again without reallocating anything. The loader
