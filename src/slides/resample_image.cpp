@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -21,6 +22,13 @@ bool cancelled(const std::atomic<bool>* cancel) {
     return cancel && cancel->load(std::memory_order_relaxed);
 }
 
+// One destination pixel of the exact halving: the 2x2 block at `lower`
+// (two source pixels) and `upper`, the row above.
+inline void halvePixel(const unsigned char* lower, const unsigned char* upper, unsigned char* out) {
+    for (int k = 0; k < 3; ++k)
+        out[k] = static_cast<unsigned char>((lower[k] + lower[k + 3] + upper[k] + upper[k + 3] + 2) >> 2);
+}
+
 bool halve(int srcWidth, const unsigned char* src, int dstWidth, int dstHeight,
            unsigned char* dst, const std::atomic<bool>* cancel) {
     const std::size_t srcStride = static_cast<std::size_t>(srcWidth) * 3;
@@ -29,10 +37,28 @@ bool halve(int srcWidth, const unsigned char* src, int dstWidth, int dstHeight,
         const unsigned char* lower = src + 2 * static_cast<std::size_t>(i) * srcStride;
         const unsigned char* upper = lower + srcStride;
         unsigned char* out = dst + static_cast<std::size_t>(i) * dstWidth * 3;
-        for (int j = 0; j < dstWidth; ++j, lower += 6, upper += 6, out += 3)
-            for (int k = 0; k < 3; ++k)
-                out[k] = static_cast<unsigned char>(
-                    (lower[k] + lower[k + 3] + upper[k] + upper[k + 3] + 2) >> 2);
+        int j = 0;
+#if defined(__SSE2__)
+        // Eight bytes of each row, two beyond the block, and four written,
+        // one beyond the pixel: so not for the last pixel of a row, where
+        // either may leave the buffer.
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i two = _mm_set1_epi16(2);
+        for (; j + 1 < dstWidth; ++j, lower += 6, upper += 6, out += 3) {
+            std::uint64_t a, b;
+            std::memcpy(&a, lower, 8);
+            std::memcpy(&b, upper, 8);
+            const __m128i rows =
+                _mm_add_epi16(_mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(a)), zero),
+                              _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(b)), zero));
+            // Left pixel's column sums plus the right pixel's, three lanes on.
+            const __m128i block = _mm_add_epi16(rows, _mm_srli_si128(rows, 6));
+            const __m128i mean = _mm_srli_epi16(_mm_add_epi16(block, two), 2);
+            const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(mean, mean));
+            std::memcpy(out, &bytes, 4);
+        }
+#endif
+        for (; j < dstWidth; ++j, lower += 6, upper += 6, out += 3) halvePixel(lower, upper, out);
     }
     return true;
 }
@@ -133,14 +159,30 @@ inline void storePixel(const Lanes& sum, float inverse, unsigned char* out) {
 void storeRow(const Lanes* sums, int count, unsigned char* out) {
     int j = 0;
 #if defined(__SSE2__)
-    // Four totals at once make one division instead of four.
-    for (; j + 4 <= count; j += 4, out += 12) {
-        __m128 a = _mm_load_ps(sums[j].v), b = _mm_load_ps(sums[j + 1].v);
-        __m128 c = _mm_load_ps(sums[j + 2].v), d = _mm_load_ps(sums[j + 3].v);
-        _MM_TRANSPOSE4_PS(a, b, c, d);
-        alignas(16) float inverse[4];
-        _mm_store_ps(inverse, _mm_div_ps(_mm_set1_ps(1.0f), d));
-        for (int k = 0; k < 4; ++k) storePixel(sums[j + k], inverse[k], out + 3 * k);
+    // Four pixels at once, as planes of red, green, blue and total: one
+    // division, then interleaved back into four RGBX words. Each word is
+    // stored whole, its X byte overwritten by the next pixel, so not for the
+    // last pixel of a row.
+    const __m128 half = _mm_set1_ps(0.5f);
+    const __m128i zero = _mm_setzero_si128();
+    for (; j + 4 < count; j += 4, out += 12) {
+        __m128 r = _mm_load_ps(sums[j].v), g = _mm_load_ps(sums[j + 1].v);
+        __m128 b = _mm_load_ps(sums[j + 2].v), w = _mm_load_ps(sums[j + 3].v);
+        _MM_TRANSPOSE4_PS(r, g, b, w);
+        const __m128 inverse = _mm_div_ps(_mm_set1_ps(1.0f), w);
+        const __m128i red = _mm_cvttps_epi32(_mm_mul_ps(_mm_add_ps(r, half), inverse));
+        const __m128i green = _mm_cvttps_epi32(_mm_mul_ps(_mm_add_ps(g, half), inverse));
+        const __m128i blue = _mm_cvttps_epi32(_mm_mul_ps(_mm_add_ps(b, half), inverse));
+        const __m128i redGreen =
+            _mm_unpacklo_epi16(_mm_packs_epi32(red, red), _mm_packs_epi32(green, green));
+        const __m128i blueX = _mm_unpacklo_epi16(_mm_packs_epi32(blue, blue), zero);
+        __m128i words = _mm_packus_epi16(_mm_unpacklo_epi32(redGreen, blueX),
+                                               _mm_unpackhi_epi32(redGreen, blueX));
+        for (int k = 0; k < 4; ++k) {
+            const int word = _mm_cvtsi128_si32(words);
+            std::memcpy(out + 3 * k, &word, 4);
+            words = _mm_srli_si128(words, 4);
+        }
     }
 #endif
     for (; j < count; ++j, out += 3) storePixel(sums[j], 1.0f / sums[j].v[3], out);
@@ -152,7 +194,7 @@ void storeRow(const Lanes* sums, int count, unsigned char* out) {
 class RowCache {
 public:
     RowCache(int width, const unsigned char* pixels)
-        : width_(width), pixels_(pixels), channels_(static_cast<std::size_t>(width) * 3 + 1) {
+        : width_(width), pixels_(pixels) {
         for (auto& slot : slots_) slot.rows.resize(static_cast<std::size_t>(width));
     }
 
@@ -178,21 +220,31 @@ private:
         unsigned long used = 0;
         std::vector<Lanes> rows;
     };
-    // Two plain loops the compiler vectorises: all channels to floats, then
-    // each pixel's three floats (and one beyond, overwritten) into Lanes.
     void convert(const unsigned char* p, Lanes* out) {
-        const std::size_t channelCount = static_cast<std::size_t>(width_) * 3;
-        float* channels = channels_.data();
-        for (std::size_t c = 0; c < channelCount; ++c) channels[c] = static_cast<float>(p[c]);
-        for (int x = 0; x < width_; ++x, channels += 3) {
-            std::memcpy(out[x].v, channels, sizeof out[x].v);
-            out[x].v[3] = 1.0f;
+        int x = 0;
+#if defined(__SSE2__)
+        // Four bytes a pixel, the fourth from the next pixel and replaced by
+        // the weight 1: so not for the last pixel, whose fourth byte may lie
+        // beyond the picture.
+        const __m128i zero = _mm_setzero_si128();
+        const __m128 colour = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
+        const __m128 weight = _mm_set_ps(1.0f, 0.0f, 0.0f, 0.0f);
+        for (; x + 1 < width_; ++x, p += 3) {
+            int bytes;
+            std::memcpy(&bytes, p, 4);
+            const __m128i ints =
+                _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero), zero);
+            _mm_store_ps(out[x].v,
+                         _mm_or_ps(_mm_and_ps(_mm_cvtepi32_ps(ints), colour), weight));
         }
+#endif
+        for (; x < width_; ++x, p += 3)
+            out[x] = {{static_cast<float>(p[0]), static_cast<float>(p[1]),
+                       static_cast<float>(p[2]), 1.0f}};
     }
 
     int width_;
     const unsigned char* pixels_;
-    std::vector<float> channels_;  // one row of channels, plus one spare
     unsigned long clock_ = 0;
     Slot slots_[4];
 };
