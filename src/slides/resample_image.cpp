@@ -1,5 +1,7 @@
 #include "slides/resample_image.h"
 
+#include "slides/resample_lanes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -128,17 +130,6 @@ Taps buildTaps(int srcSize, int dstSize) {
     return result;
 }
 
-// Four single-precision lanes: red, green, blue and weight. Kept together
-// so that the compiler can add a whole weighted pixel in one vector step;
-// each lane still rounds exactly like the lone float it stands for.
-struct alignas(16) Lanes {
-    float v[4];
-};
-
-inline void addWeighted(Lanes& sum, float weight, const Lanes& pixel) {
-    for (int k = 0; k < 4; ++k) sum.v[k] += weight * pixel.v[k];
-}
-
 // Destination channels from sums: (sum + 0.5) / total, truncated.
 inline void storePixel(const Lanes& sum, float inverse, unsigned char* out) {
 #if defined(__SSE2__)
@@ -193,8 +184,8 @@ void storeRow(const Lanes* sums, int count, unsigned char* out) {
 // neighbouring rows, and the next destination row mostly the same ones.
 class RowCache {
 public:
-    RowCache(int width, const unsigned char* pixels)
-        : width_(width), pixels_(pixels) {
+    RowCache(int width, const unsigned char* pixels, bool avx2)
+        : width_(width), pixels_(pixels), avx2_(avx2) {
         for (auto& slot : slots_) slot.rows.resize(static_cast<std::size_t>(width));
     }
 
@@ -210,7 +201,8 @@ public:
         }
         victim->index = index;
         victim->used = clock_;
-        convert(pixels_ + static_cast<std::size_t>(index) * width_ * 3, victim->rows.data());
+        convertRow(pixels_ + static_cast<std::size_t>(index) * width_ * 3, width_, victim->rows.data(),
+                   avx2_);
         return victim->rows.data();
     }
 
@@ -220,31 +212,9 @@ private:
         unsigned long used = 0;
         std::vector<Lanes> rows;
     };
-    void convert(const unsigned char* p, Lanes* out) {
-        int x = 0;
-#if defined(__SSE2__)
-        // Four bytes a pixel, the fourth from the next pixel and replaced by
-        // the weight 1: so not for the last pixel, whose fourth byte may lie
-        // beyond the picture.
-        const __m128i zero = _mm_setzero_si128();
-        const __m128 colour = _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1));
-        const __m128 weight = _mm_set_ps(1.0f, 0.0f, 0.0f, 0.0f);
-        for (; x + 1 < width_; ++x, p += 3) {
-            int bytes;
-            std::memcpy(&bytes, p, 4);
-            const __m128i ints =
-                _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero), zero);
-            _mm_store_ps(out[x].v,
-                         _mm_or_ps(_mm_and_ps(_mm_cvtepi32_ps(ints), colour), weight));
-        }
-#endif
-        for (; x < width_; ++x, p += 3)
-            out[x] = {{static_cast<float>(p[0]), static_cast<float>(p[1]),
-                       static_cast<float>(p[2]), 1.0f}};
-    }
-
     int width_;
     const unsigned char* pixels_;
+    bool avx2_;
     unsigned long clock_ = 0;
     Slot slots_[4];
 };
@@ -276,74 +246,15 @@ PaddedTaps padded(const Taps& taps, int dstSize) {
     return result;
 }
 
-// Adds one source row, with share fy, into the sums of a destination row.
-// The first row starts the sums instead: 0 + x is x exactly, so nothing
-// needs clearing first.
-template <int Count, bool First>
-void addRow(int dstWidth, int count, const int* index, const float* shares, float fy,
-            const Lanes* line, Lanes* sums) {
-    const int n = Count > 0 ? Count : count;
-    for (int j = 0; j < dstWidth; ++j, index += n, shares += n) {
-        Lanes sum = First ? Lanes{} : sums[j];
-        for (int t = 0; t < n; ++t) addWeighted(sum, shares[t] * fy, line[index[t]]);
-        sums[j] = sum;
-    }
-}
-
-// The same for the first two rows at once, so that the sums need not make
-// a round trip through memory in between; the order of additions is the
-// same as two separate rows.
-template <int Count>
-void addTwoRows(int dstWidth, int count, const int* index, const float* shares, float fy0,
-                const Lanes* line0, float fy1, const Lanes* line1, Lanes* sums) {
-    const int n = Count > 0 ? Count : count;
-    for (int j = 0; j < dstWidth; ++j, index += n, shares += n) {
-        Lanes sum{};
-        for (int t = 0; t < n; ++t) addWeighted(sum, shares[t] * fy0, line0[index[t]]);
-        for (int t = 0; t < n; ++t) addWeighted(sum, shares[t] * fy1, line1[index[t]]);
-        sums[j] = sum;
-    }
-}
-
-using AddRow = void (*)(int, int, const int*, const float*, float, const Lanes*, Lanes*);
-using AddTwoRows = void (*)(int, int, const int*, const float*, float, const Lanes*, float,
-                            const Lanes*, Lanes*);
-
-template <bool First>
-AddRow addRowFor(int count) {
-    switch (count) {
-        case 1: return addRow<1, First>;
-        case 2: return addRow<2, First>;
-        case 3: return addRow<3, First>;
-        case 4: return addRow<4, First>;
-        case 5: return addRow<5, First>;
-        case 6: return addRow<6, First>;
-        default: return addRow<0, First>;
-    }
-}
-
-AddTwoRows addTwoRowsFor(int count) {
-    switch (count) {
-        case 1: return addTwoRows<1>;
-        case 2: return addTwoRows<2>;
-        case 3: return addTwoRows<3>;
-        case 4: return addTwoRows<4>;
-        case 5: return addTwoRows<5>;
-        case 6: return addTwoRows<6>;
-        default: return addTwoRows<0>;
-    }
-}
-
 // Destination rows [begin, end) of the general filter, with a row cache
 // and sums of their own: each destination row is computed from the source
 // alone, so any split of the rows gives the same bytes.
 bool resampleRows(int srcWidth, const unsigned char* src, int dstWidth, unsigned char* dst,
                   const Taps& rows, const PaddedTaps& columns, int begin, int end,
                   const std::atomic<bool>* cancel) {
-    const AddRow start = addRowFor<true>(columns.count);
-    const AddTwoRows startTwo = addTwoRowsFor(columns.count);
-    const AddRow add = addRowFor<false>(columns.count);
-    RowCache cache(srcWidth, src);
+    static const bool avx2 = avx2Usable();
+    const RowAdders adders = rowAdders(columns.count, avx2);
+    RowCache cache(srcWidth, src, avx2);
     std::vector<Lanes> sums(static_cast<std::size_t>(dstWidth));
     const int* index = columns.index.data();
     const float* shares = columns.share.data();
@@ -360,16 +271,16 @@ bool resampleRows(int srcWidth, const unsigned char* src, int dstWidth, unsigned
             // The cache keeps more than two rows, so the first stays valid.
             const Lanes* first = cache.row(rows.taps[r].index);
             const Lanes* second = cache.row(rows.taps[r + 1].index);
-            startTwo(dstWidth, columns.count, index, shares, rows.taps[r].share, first,
+            adders.startTwo(dstWidth, columns.count, index, shares, rows.taps[r].share, first,
                      rows.taps[r + 1].share, second, sums.data());
             r += 2;
         } else {
-            start(dstWidth, columns.count, index, shares, rows.taps[r].share,
+            adders.start(dstWidth, columns.count, index, shares, rows.taps[r].share,
                   cache.row(rows.taps[r].index), sums.data());
             ++r;
         }
         for (; r < end; ++r)
-            add(dstWidth, columns.count, index, shares, rows.taps[r].share,
+            adders.add(dstWidth, columns.count, index, shares, rows.taps[r].share,
                 cache.row(rows.taps[r].index), sums.data());
         storeRow(sums.data(), dstWidth, out);
         out += static_cast<std::size_t>(dstWidth) * 3;

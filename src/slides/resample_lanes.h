@@ -1,0 +1,48 @@
+#pragma once
+// The resampler's inner pieces, shared by its portable and its AVX2 row
+// arithmetic.
+
+// Four single-precision lanes: red, green, blue and weight. Kept together
+// so that the compiler can add a whole weighted pixel in one vector step;
+// each lane still rounds exactly like the lone float it stands for.
+struct alignas(16) Lanes {
+    float v[4];
+};
+
+inline void addWeighted(Lanes& sum, float weight, const Lanes& pixel) {
+    for (int k = 0; k < 4; ++k) sum.v[k] += weight * pixel.v[k];
+}
+
+// Adds one source row, with share fy, into the sums of a destination row:
+// destination pixel j reads the `count` source pixels index[j * count + t]
+// with the column shares shares[j * count + t]. A starting adder writes the
+// sums instead of adding to them.
+using AddRow = void (*)(int dstWidth, int count, const int* index, const float* shares, float fy,
+                        const Lanes* line, Lanes* sums);
+// Starts the sums from two source rows at once, in the order of two rows
+// added one after the other.
+using AddTwoRows = void (*)(int dstWidth, int count, const int* index, const float* shares,
+                            float fy0, const Lanes* line0, float fy1, const Lanes* line1,
+                            Lanes* sums);
+
+struct RowAdders {
+    AddRow start;
+    AddTwoRows startTwo;
+    AddRow add;
+};
+
+// True when this processor (and its system) runs AVX2.
+bool avx2Usable();
+
+// The adders for `count` taps per destination pixel, two destination pixels
+// at a time with `avx2`, else one. Both give the same bytes.
+RowAdders rowAdders(int count, bool avx2);
+
+// One source row of `width` packed RGB pixels as Lanes (red, green, blue,
+// 1); with `avx2` four pixels at a time.
+void convertRow(const unsigned char* pixels, int width, Lanes* out, bool avx2);
+
+// The AVX2 halves of those: the pixels converted (all but a few at the
+// end of the row, left to the caller), and the adders.
+int convertRowAvx2(const unsigned char* pixels, int width, Lanes* out);
+RowAdders avx2RowAdders(int count);
