@@ -41,6 +41,10 @@ measure_linux="${SIDE_BY_SIDE_LINUX:-1}"
 peer_root="${GLIMMORA_PEER_ROOT:-/var/cache/glimmora/glslideshow}"
 first_seconds=4
 
+IFS=: read -r -a windows_list <<<"$windows_builds"
+for scr in "${windows_list[@]}"; do
+    [ -f "$scr" ] || { echo "no Windows build at $scr" >&2; exit 1; }
+done
 [ -x "$probe" ] || { echo "no probe at $probe (cmake --build --preset native-release --target side_by_side_probe)" >&2; exit 1; }
 IFS=: read -r -a glimmoras <<<"$programs"
 for program in "${glimmoras[@]}"; do
@@ -148,6 +152,7 @@ if [ -n "$windows_builds" ]; then
 fi
 
 # ---- the table ------------------------------------------------------------
+status=0
 echo
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 [ "${#names[@]}" -gt 0 ] && printf '%-60s %14s %14s %10s\n' "program" "first picture" "peak resident" "CPU"
@@ -166,5 +171,12 @@ for name in "${names[@]}"; do
     echo "   [first: ${first_lit[$name]% }]"
 done
 for scr in "${!windows_peak[@]}"; do
-    printf '%-60s peak working set under Wine %s MB\n' "$scr" "$((windows_peak[$scr] / 1024))"
+    # A build that never started (a wrong path, a missing DLL) has no figure.
+    if [ "${windows_peak[$scr]:-0}" -gt 0 ] 2>/dev/null; then
+        printf '%-60s peak working set under Wine %s MB\n' "$scr" "$((windows_peak[$scr] / 1024))"
+    else
+        printf '%-60s never ran under Wine: no figure\n' "$scr"
+        status=1
+    fi
 done
+exit "$status"
