@@ -46,6 +46,9 @@ PassMemory::~PassMemory() {
 
 void PassMemory::load() {
     if (path_.empty()) return;
+    // A run that ended between writing its state and renaming it left the
+    // temporary file; nobody else ever would remove it.
+    removeStaleTemporaries(path_, kStaleTemporarySeconds);
     std::vector<unsigned char> bytes;
     switch (readStateFile(path_, kLargestPassStateBytes, bytes)) {
     case StateRead::Missing:

@@ -23,6 +23,8 @@ class PassMemory {
 public:
     // The state file's name in the state folder.
     static constexpr const char* kFileName = "shown-pictures";
+    // A temporary state file this old belongs to no live writer.
+    static constexpr int kStaleTemporarySeconds = 600;
 
     // Remembers the pass of `directories` in `path`, reading what an
     // earlier run kept there; an empty path keeps nothing on disk. A state

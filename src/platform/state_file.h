@@ -30,3 +30,8 @@ StateRead readStateFile(const std::string& path, std::size_t maxBytes,
 // disk and renames it over `path`. A crash at any point leaves either the
 // old file or the new one. False, with `path` untouched, on any failure.
 bool replaceStateFile(const std::string& path, std::span<const unsigned char> bytes);
+
+// Removes what writers that died between writing and renaming left beside
+// `path`: its temporary files, once older than `seconds` (a live writer's
+// is milliseconds old). Whatever cannot be removed stays.
+void removeStaleTemporaries(const std::string& path, int seconds);

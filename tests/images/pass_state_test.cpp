@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <atomic>
@@ -139,6 +140,31 @@ TEST(PassMemory, TheNextRunKnowsWhatThisPassShowed) {
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
         ++entries;
     EXPECT_EQ(entries, 1u);
+}
+
+// What a run that died between writing and renaming left goes at the next
+// start; a writer's fresh temporary, the state and other files stay.
+TEST(PassMemory, AStartRemovesOnlyStaleTemporaryStates) {
+    TempDir dir;
+    const std::string path = dir.file("state");
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(2);
+    const struct {
+        const char* name;
+        bool aged;
+        bool stays;
+    } files[] = {
+        {"state.tmp.123.0", true, false},  {"state.tmp.9.7", true, false},
+        {"state.tmp.124.0", false, true},  {"state", true, true},
+        {"other.tmp.1.0", true, true},     {"state.tmpx", true, true},
+        {"xstate.tmp.1.0", true, true},
+    };
+    for (const auto& f : files) {
+        writeFile(dir.file(f.name), "x");
+        if (f.aged) std::filesystem::last_write_time(dir.file(f.name), old);
+    }
+    PassMemory memory(path, {"/p"});
+    for (const auto& f : files)
+        EXPECT_EQ(std::filesystem::exists(dir.file(f.name)), f.stays) << f.name;
 }
 
 TEST(PassMemory, TwoWritersOfOnePassKeepBothTheirPictures) {

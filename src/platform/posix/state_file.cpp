@@ -3,9 +3,13 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <string_view>
 
 namespace {
 
@@ -107,4 +111,23 @@ bool replaceStateFile(const std::string& path, std::span<const unsigned char> by
         return false;
     }
     return true;
+}
+
+void removeStaleTemporaries(const std::string& path, int seconds) {
+    const std::size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
+    const std::string prefix =
+        (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp.";
+    DIR* listing = opendir(directory.c_str());
+    if (!listing) return;
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = readdir(listing)) {
+        if (std::string_view(entry->d_name).substr(0, prefix.size()) != prefix) continue;
+        const std::string file = directory + "/" + entry->d_name;
+        struct stat info {};
+        if (lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            now - info.st_mtime > seconds)
+            unlink(file.c_str());
+    }
+    closedir(listing);
 }

@@ -118,3 +118,28 @@ bool replaceStateFile(const std::string& path, std::span<const unsigned char> by
     }
     return true;
 }
+
+void removeStaleTemporaries(const std::string& path, int seconds) {
+    const std::size_t slash = path.find_last_of("\\/");
+    const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    // The pattern also meets short names; only the long name counts.
+    const std::string prefix = path.substr(directory.size()) + ".tmp.";
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((path + ".tmp.*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    FILETIME nowTime;
+    GetSystemTimeAsFileTime(&nowTime);
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    const unsigned long long now = ticks(nowTime);
+    const unsigned long long age = static_cast<unsigned long long>(seconds) * 10000000ull;
+    do {
+        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+            std::string(found.cFileName).compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const unsigned long long written = ticks(found.ftLastWriteTime);
+        if (written < now && now - written > age) DeleteFileA((directory + found.cFileName).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
