@@ -21,7 +21,7 @@ GLIMMORA_AVX2 inline __m256 pairPixels(const Lanes& left, const Lanes& right) {
     return _mm256_loadu2_m128(right.v, left.v);
 }
 
-// Pixel pairs; a last pixel left over goes the portable way.
+// Pixel pairs; a last pixel left over goes through the portable adders.
 template <int Count, bool First>
 GLIMMORA_AVX2 void addRowPairs(int dstWidth, int count, const int* index, const float* shares,
                                float fy, const Lanes* line, Lanes* sums) {
@@ -36,9 +36,8 @@ GLIMMORA_AVX2 void addRowPairs(int dstWidth, int count, const int* index, const 
         _mm256_storeu_ps(sums[j].v, sum);
     }
     if (j < dstWidth) {
-        Lanes sum = First ? Lanes{} : sums[j];
-        for (int t = 0; t < n; ++t) addWeighted(sum, shares[t] * fy, line[index[t]]);
-        sums[j] = sum;
+        const RowAdders single = rowAdders(n, false);
+        (First ? single.start : single.add)(1, n, index, shares, fy, line, sums + j);
     }
 }
 
@@ -59,12 +58,8 @@ GLIMMORA_AVX2 void addTwoRowPairs(int dstWidth, int count, const int* index, con
                                                    pairPixels(line1[index[t]], line1[index[n + t]])));
         _mm256_storeu_ps(sums[j].v, sum);
     }
-    if (j < dstWidth) {
-        Lanes sum{};
-        for (int t = 0; t < n; ++t) addWeighted(sum, shares[t] * fy0, line0[index[t]]);
-        for (int t = 0; t < n; ++t) addWeighted(sum, shares[t] * fy1, line1[index[t]]);
-        sums[j] = sum;
-    }
+    if (j < dstWidth)
+        rowAdders(n, false).startTwo(1, n, index, shares, fy0, line0, fy1, line1, sums + j);
 }
 
 template <int Count>
@@ -102,15 +97,7 @@ GLIMMORA_AVX2 int convertRowAvx2(const unsigned char* p, int width, Lanes* out) 
 }
 
 RowAdders avx2RowAdders(int count) {
-    switch (count) {
-        case 1: return pairAdders<1>();
-        case 2: return pairAdders<2>();
-        case 3: return pairAdders<3>();
-        case 4: return pairAdders<4>();
-        case 5: return pairAdders<5>();
-        case 6: return pairAdders<6>();
-        default: return pairAdders<0>();
-    }
+    return byTapCount(count, [](auto n) { return pairAdders<decltype(n)::value>(); });
 }
 
 #else

@@ -168,7 +168,7 @@ void storeRow(const Lanes* sums, int count, unsigned char* out) {
             _mm_unpacklo_epi16(_mm_packs_epi32(red, red), _mm_packs_epi32(green, green));
         const __m128i blueX = _mm_unpacklo_epi16(_mm_packs_epi32(blue, blue), zero);
         __m128i words = _mm_packus_epi16(_mm_unpacklo_epi32(redGreen, blueX),
-                                               _mm_unpackhi_epi32(redGreen, blueX));
+                                         _mm_unpackhi_epi32(redGreen, blueX));
         for (int k = 0; k < 4; ++k) {
             const int word = _mm_cvtsi128_si32(words);
             std::memcpy(out + 3 * k, &word, 4);

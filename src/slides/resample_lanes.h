@@ -1,6 +1,7 @@
 #pragma once
 // The resampler's inner pieces, shared by its portable and its AVX2 row
 // arithmetic.
+#include <type_traits>
 
 // Four single-precision lanes: red, green, blue and weight. Kept together
 // so that the compiler can add a whole weighted pixel in one vector step;
@@ -30,6 +31,22 @@ struct RowAdders {
     AddTwoRows startTwo;
     AddRow add;
 };
+
+// pick(std::integral_constant<int, N>) for a tap count: a fixed count of
+// up to six unrolls the taps (the windows of photographs sized for
+// textures have a few), any other count is 0, counted at run time.
+template <typename Pick>
+RowAdders byTapCount(int count, Pick pick) {
+    switch (count) {
+        case 1: return pick(std::integral_constant<int, 1>{});
+        case 2: return pick(std::integral_constant<int, 2>{});
+        case 3: return pick(std::integral_constant<int, 3>{});
+        case 4: return pick(std::integral_constant<int, 4>{});
+        case 5: return pick(std::integral_constant<int, 5>{});
+        case 6: return pick(std::integral_constant<int, 6>{});
+        default: return pick(std::integral_constant<int, 0>{});
+    }
+}
 
 // True when this processor (and its system) runs AVX2.
 bool avx2Usable();

@@ -42,17 +42,7 @@ RowAdders adders() {
 
 RowAdders rowAdders(int count, bool avx2) {
     if (avx2) return avx2RowAdders(count);
-    // A fixed count unrolls the taps; the windows of photographs sized
-    // for textures have at most a few.
-    switch (count) {
-        case 1: return adders<1>();
-        case 2: return adders<2>();
-        case 3: return adders<3>();
-        case 4: return adders<4>();
-        case 5: return adders<5>();
-        case 6: return adders<6>();
-        default: return adders<0>();
-    }
+    return byTapCount(count, [](auto n) { return adders<decltype(n)::value>(); });
 }
 
 void convertRow(const unsigned char* p, int width, Lanes* out, bool avx2) {

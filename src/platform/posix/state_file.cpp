@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string_view>
 
 namespace {
@@ -118,10 +119,10 @@ void removeStaleTemporaries(const std::string& path, int seconds) {
     const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
     const std::string prefix =
         (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp.";
-    DIR* listing = opendir(directory.c_str());
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(directory.c_str()), closedir);
     if (!listing) return;
     const std::time_t now = std::time(nullptr);
-    while (const dirent* entry = readdir(listing)) {
+    while (const dirent* entry = readdir(listing.get())) {
         if (std::string_view(entry->d_name).substr(0, prefix.size()) != prefix) continue;
         const std::string file = directory + "/" + entry->d_name;
         struct stat info {};
@@ -129,5 +130,4 @@ void removeStaleTemporaries(const std::string& path, int seconds) {
             now - info.st_mtime > seconds)
             unlink(file.c_str());
     }
-    closedir(listing);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 
 namespace {
 
@@ -125,8 +126,9 @@ void removeStaleTemporaries(const std::string& path, int seconds) {
     // The pattern also meets short names; only the long name counts.
     const std::string prefix = path.substr(directory.size()) + ".tmp.";
     WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((path + ".tmp.*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
+    const HANDLE first = FindFirstFileA((path + ".tmp.*").c_str(), &found);
+    if (first == INVALID_HANDLE_VALUE) return;
+    const std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)> search(first, FindClose);
     FILETIME nowTime;
     GetSystemTimeAsFileTime(&nowTime);
     const auto ticks = [](const FILETIME& t) {
@@ -140,6 +142,5 @@ void removeStaleTemporaries(const std::string& path, int seconds) {
             continue;
         const unsigned long long written = ticks(found.ftLastWriteTime);
         if (written < now && now - written > age) DeleteFileA((directory + found.cFileName).c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    } while (FindNextFileA(search.get(), &found));
 }
